@@ -1,0 +1,54 @@
+// All database work: the connection dbMain, the day's call list quCall (shown through dsCall) with its
+// insert statement upCall, the last-transmission stamp quUpPara and the server's clock fcDataAtual.
+// Failures come back as values, with the driver's own text in LastError(); nothing throws.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "callrecord.h"
+
+class QAbstractItemModel;
+
+namespace calls {
+
+struct TStoreSettings;
+
+class TCallStore {
+ public:
+  explicit TCallStore(const TStoreSettings& settings);
+  ~TCallStore();
+  TCallStore(const TCallStore&) = delete;
+  TCallStore& operator=(const TCallStore&) = delete;
+
+  // Opens dbMain; false when the data source cannot be reached.
+  bool Connect();
+
+  // Reopens the list with every call at or after the given midnight; rows not yet stored stay
+  // pending and are still listed at the end.
+  bool OpenDayList(const QDateTime& day);
+
+  // Appends the call to the list and stores every pending row, in arrival order, in one transaction.
+  // False when they could not all be stored; those stay pending for the next apply.
+  bool InsertCall(const TCallRecord& call);
+
+  // Sets TBPARA.HORA_ULTI_TRAN_FONE of every row.
+  bool StampLastTransmission(const QDateTime& when);
+
+  // The server's current date and time for "S"; midnight of the server's date for anything else.
+  std::optional<QDateTime> fcDataAtual(const QString& flag);
+
+  // The list as a read-only model for the grid.
+  QAbstractItemModel& dsCall();
+
+  int PendingCount() const;
+  QString LastError() const;
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
+
+}  // namespace calls

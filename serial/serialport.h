@@ -1,0 +1,109 @@
+// TSerialPort: one serial port as a component with line settings, non-blocking reads and receive
+// events. Every operation runs on the caller's thread and none ever throws.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "comm.h"
+
+namespace serial {
+
+enum class TCommPort { cpCOM1, cpCOM2, cpCOM3, cpCOM4, cpCOM5, cpCOM6, cpCOM7, cpCOM8 };
+enum class TBaudRate {
+  br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000, br128000, br256000
+};
+enum class TParityType { pcNone, pcEven, pcOdd, pcMark, pcSpace };
+enum class TStopBits { sbOne, sbOnePtFive, sbTwo };
+enum class TDataBits { db4, db5, db6, db7, db8 };
+enum class TFlowControl { fcNone, fcXON_XOFF, fcRTS_CTS, fsDSR_DTR };
+
+class TSerialPort;
+using TNotifyRXEvent = std::function<void(TSerialPort& Sender, std::string data)>;
+using TNotifyTXEvent = std::function<void(TSerialPort& Sender, std::string data)>;
+
+class TSerialPort {
+ public:
+  // Uses the system's comm layer unless one is given (tests pass their own).
+  explicit TSerialPort(std::unique_ptr<TCommLayer> comm = MakeSystemCommLayer());
+  ~TSerialPort();
+  TSerialPort(const TSerialPort&) = delete;
+  TSerialPort& operator=(const TSerialPort&) = delete;
+
+  bool OpenPort();
+  bool ClosePort();
+  void ReceiveData(std::string& text);
+  void ApplySettings();
+  void PurgeInput();
+  void PurgeOutput();
+
+  bool IsOpen() const { return FHandle != InvalidCommHandle; }
+  // "COM1".."COM8" for the current CommPort.
+  std::string DeviceName() const;
+
+  TCommPort CommPort() const { return FCommPort; }
+  TBaudRate BaudRate() const { return FBaudRate; }
+  TParityType ParityType() const { return FParityType; }
+  TStopBits StopBits() const { return FStopBits; }
+  TDataBits DataBits() const { return FDataBits; }
+  std::uint8_t XONChar() const { return FXONChar; }
+  std::uint8_t XOFFChar() const { return FXOFFChar; }
+  std::uint16_t XONLim() const { return FXONLim; }
+  std::uint16_t XOFFLim() const { return FXOFFLim; }
+  std::uint8_t ErrorChar() const { return FErrorChar; }
+  std::uint8_t EOFChar() const { return FEOFChar; }
+  std::uint8_t ParityErrorChar() const { return FParityErrorChar; }
+  bool ParityErrorChecking() const { return FParityErrorChecking; }
+  bool ParityErrorReplacement() const { return FParityErrorReplacement; }
+  TFlowControl FlowControl() const { return FFlowControl; }
+  bool StripNullChars() const { return FStripNullChars; }
+
+  // Each setter stores and applies only a value that differs from the current one.
+  void SetCommPort(TCommPort value);
+  void SetBaudRate(TBaudRate value);
+  void SetParityType(TParityType value);
+  void SetStopBits(TStopBits value);
+  void SetDataBits(TDataBits value);
+  void SetXONChar(std::uint8_t value);
+  void SetXOFFChar(std::uint8_t value);
+  void SetXONLim(std::uint16_t value);
+  void SetXOFFLim(std::uint16_t value);
+  void SetErrorChar(std::uint8_t value);
+  void SetEOFChar(std::uint8_t value);
+  void SetParityErrorChar(std::uint8_t value);
+  void SetParityErrorChecking(bool value);
+  void SetParityErrorReplacement(bool value);
+  void SetFlowControl(TFlowControl value);
+  void SetStripNullChars(bool value);
+
+  TNotifyTXEvent OnTransmit;
+  TNotifyRXEvent OnReceive;
+  TNotifyTXEvent AfterTransmit;
+  TNotifyRXEvent AfterReceive;
+
+ private:
+  std::unique_ptr<TCommLayer> FComm;
+  TCommHandle FHandle = InvalidCommHandle;
+  std::string FData;
+
+  TCommPort FCommPort = TCommPort::cpCOM2;
+  TBaudRate FBaudRate = TBaudRate::br9600;
+  TParityType FParityType = TParityType::pcNone;
+  TStopBits FStopBits = TStopBits::sbOne;
+  TDataBits FDataBits = TDataBits::db8;
+  std::uint8_t FXONChar = 17;
+  std::uint8_t FXOFFChar = 19;
+  std::uint16_t FXONLim = 1024;
+  std::uint16_t FXOFFLim = 2048;
+  std::uint8_t FErrorChar = 0;
+  std::uint8_t FEOFChar = 0;
+  std::uint8_t FParityErrorChar = 0;
+  bool FParityErrorChecking = false;
+  bool FParityErrorReplacement = false;
+  TFlowControl FFlowControl = TFlowControl::fcNone;
+  bool FStripNullChars = false;
+};
+
+}  // namespace serial
