@@ -1,0 +1,43 @@
+// Cuts the byte stream of the serial line into the exchange's call lines. Reads end anywhere, so a
+// line may arrive in pieces over several ticks and several lines may arrive in one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace window {
+
+struct TFramedLine {
+  std::string Text;       // the line's bytes, without its line end
+  bool Overflow = false;  // grew past MaxLineLength without an end: Text holds only its start
+};
+
+class TLineFramer {
+ public:
+  // Longer than any line an exchange prints; a longer run without an end is noise and is dropped
+  // so memory stays bounded.
+  static constexpr std::size_t MaxLineLength = 4096;
+  // How much of a dropped run is kept to show the operator.
+  static constexpr std::size_t OverflowKeep = 76;
+
+  // The bytes of one read. Returns the lines they finish, in order. CR, LF and CR LF each end a
+  // line, also when the CR ends one read and the LF begins the next; blank lines are left out.
+  std::vector<TFramedLine> Feed(std::string_view bytes);
+
+  // A whole tick passed without bytes: an unfinished tail is taken as a complete line, for exchanges
+  // that end their lines with no line end at all.
+  std::vector<TFramedLine> Idle();
+
+  // Bytes of an unfinished line held for the next read.
+  std::size_t Pending() const { return FTail.size(); }
+
+ private:
+  void EndLine(std::vector<TFramedLine>& lines);
+
+  std::string FTail;
+  bool FDropping = false;  // inside an over-long run: everything up to its end is dropped
+};
+
+}  // namespace window

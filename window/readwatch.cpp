@@ -1,0 +1,45 @@
+#include "readwatch.h"
+
+#include <utility>
+
+namespace window {
+
+TReadWatch::TReadWatch(std::unique_ptr<serial::TCommLayer> inner) : FInner(std::move(inner)) {}
+
+bool TReadWatch::TakeReceived() {
+  return std::exchange(FReceived, false);
+}
+
+serial::TCommHandle TReadWatch::Open(const std::string& deviceName) {
+  return FInner->Open(deviceName);
+}
+
+bool TReadWatch::GetState(serial::TCommHandle handle, serial::TLineSettings& settings) {
+  return FInner->GetState(handle, settings);
+}
+
+bool TReadWatch::SetState(serial::TCommHandle handle, const serial::TLineSettings& settings) {
+  return FInner->SetState(handle, settings);
+}
+
+bool TReadWatch::ClearError(serial::TCommHandle handle, std::uint32_t& bytesWaiting) {
+  return FInner->ClearError(handle, bytesWaiting);
+}
+
+bool TReadWatch::Read(serial::TCommHandle handle, char* buffer, std::uint32_t count,
+                      std::uint32_t& bytesRead) {
+  const bool ok = FInner->Read(handle, buffer, count, bytesRead);
+  // The component keeps whatever count the read reports, even from a failed read.
+  if (bytesRead > 0) FReceived = true;
+  return ok;
+}
+
+bool TReadWatch::Purge(serial::TCommHandle handle, std::uint32_t flags) {
+  return FInner->Purge(handle, flags);
+}
+
+bool TReadWatch::Close(serial::TCommHandle handle) {
+  return FInner->Close(handle);
+}
+
+}  // namespace window

@@ -1,0 +1,60 @@
+#include "receivecycle.h"
+
+#include <utility>
+
+#include "callstore.h"
+#include "cp1252.h"
+#include "decodecallline.h"
+#include "readwatch.h"
+#include "serialport.h"
+
+namespace window {
+
+TReceiveCycle::TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls::TCallStore& store,
+                             TLogSink& log, TClock clock)
+    : FPort(port), FWatch(watch), FStore(store), FLog(log), FClock(std::move(clock)) {}
+
+void TReceiveCycle::TimerTimer() {
+  FReceivedThisTick = false;
+  std::string unused;
+  FPort.ReceiveData(unused);
+  // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
+  if (!FReceivedThisTick) HandleLines(FFramer.Idle());
+  CheckDay();
+}
+
+void TReceiveCycle::SPAfterReceive(const std::string& data) {
+  if (!FWatch.TakeReceived() || data.empty()) return;
+  FReceivedThisTick = true;
+  HandleLines(FFramer.Feed(data));
+  // A failed stamp is not retried: the next tick with bytes stamps a later time anyway.
+  FStore.StampLastTransmission(FClock());
+}
+
+void TReceiveCycle::HandleLines(std::vector<TFramedLine> lines) {
+  for (const TFramedLine& line : lines) {
+    if (!line.Overflow) StoreCall(line.Text);
+    const std::string_view shown = std::string_view(line.Text).substr(0, LogLineWidth);
+    FLog.AppendLine(QString::fromStdString(calls::Cp1252ToUtf8(shown)));
+  }
+}
+
+void TReceiveCycle::StoreCall(std::string_view line) {
+  const auto call = calls::DecodeCallLine(line, FClock().date().year());
+  // A call the database refused stays pending in the store and goes with the next insert.
+  if (call) FStore.InsertCall(*call);
+}
+
+void TReceiveCycle::CheckDay() {
+  const QDate today = FClock().date();
+  if (!FDay.isValid() || FDay.date() != today) {
+    // startOfDay, not 00:00: where summer time starts at midnight that hour does not exist.
+    FDay = today.startOfDay();
+    FListStale = true;
+    FLog.Clear();
+  }
+  // Retried every tick until the database takes it; calls go on being stored meanwhile.
+  if (FListStale) FListStale = !FStore.OpenDayList(FDay);
+}
+
+}  // namespace window
