@@ -1,1 +1,261 @@
-// placeholder until the implementation lands
+#include "callstore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTimeZone>
+#include <array>
+#include <deque>
+
+#include "calllistmodel.h"
+#include "odbcdiag.h"
+#include "storesettings.h"
+
+namespace calls {
+
+namespace {
+
+// Fixed-width columns come back padded with blanks from some servers (PostgreSQL) and not from others.
+QString TrimEnd(const QString& text) {
+  qsizetype length = text.size();
+  while (length > 0 && text[length - 1] == QLatin1Char(' ')) --length;
+  return text.left(length);
+}
+
+template <int Width>
+void AssignRead(TFixedText<Width>& field, const QVariant& value) {
+  if (value.isNull()) {
+    field.AssignNull();
+  } else {
+    field.Assign(TrimEnd(value.toString()));
+  }
+}
+
+// Date-times come back as such, except from SQLite, which holds them as text.
+QDateTime ToDateTime(const QVariant& value) {
+  if (value.metaType().id() == QMetaType::QDateTime) return value.toDateTime();
+  const QString text = value.toString();
+  for (const char* format : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss"}) {
+    const QDateTime parsed = QDateTime::fromString(text, QLatin1String(format));
+    if (parsed.isValid()) return parsed;
+  }
+  return {};
+}
+
+constexpr std::array<const char*, ccCount> ColumnNames = {"DATA", "RAMA", "NUME_DISC", "DURA",
+                                                          "TRON", "SENH", "TIPO"};
+
+TCallRow ReadRow(const QSqlQuery& query, const std::array<int, ccCount>& at) {
+  TCallRow row;
+  row.DATA = ToDateTime(query.value(at[ccDATA]));
+  AssignRead(row.RAMA, query.value(at[ccRAMA]));
+  AssignRead(row.NUME_DISC, query.value(at[ccNUME_DISC]));
+  AssignRead(row.DURA, query.value(at[ccDURA]));
+  AssignRead(row.TRON, query.value(at[ccTRON]));
+  AssignRead(row.SENH, query.value(at[ccSENH]));
+  AssignRead(row.TIPO, query.value(at[ccTIPO]));
+  return row;
+}
+
+}  // namespace
+
+struct TCallStore::TImpl {
+  explicit TImpl(const TStoreSettings& settings)
+      : S(settings), Db(QSqlDatabase::addDatabase(QStringLiteral("QODBC"), settings.DatabaseName)) {}
+
+  ~TImpl() {
+    Close();
+    Db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(S.DatabaseName);
+  }
+
+  TStoreSettings S;
+  QSqlDatabase Db;
+  const TDialect* Dialect = &S.UnknownDialect;
+  std::optional<QSqlQuery> UpCall;
+  std::optional<QSqlQuery> UpPara;
+  std::deque<TCallRow> Pending;  // arrival order
+  TCallListModel Model;
+  QString Error;
+  bool Lost = true;  // the connection must be (re)opened before the next statement
+
+  bool Fail(const QSqlError& error, const QSqlQuery* query) {
+    Error = error.text();
+    Lost = Lost || ConnectionLost(Db, query);
+    return false;
+  }
+
+  bool Fail(const QString& error) {
+    Error = error;
+    return false;
+  }
+
+  void Close() {
+    UpCall.reset();
+    UpPara.reset();
+    Db.close();
+  }
+
+  bool Prepare(std::optional<QSqlQuery>& query, const QString& statement) {
+    query.emplace(Db);
+    return query->prepare(statement) || Fail(query->lastError(), &*query);
+  }
+
+  bool Open() {
+    Close();
+    Lost = true;
+    Db.setDatabaseName(S.AliasName);
+    Db.setUserName(S.UserName);
+    Db.setPassword(S.Password);
+    if (!Db.open()) return Fail(Db.lastError(), nullptr);
+    Dialect = &S.DialectFor(DbmsName(Db));
+    SetSessionZone();
+    if (!Prepare(UpCall, S.InsertCall) || !Prepare(UpPara, S.UpdatePara)) {
+      Close();
+      return false;
+    }
+    Lost = false;
+    return true;
+  }
+
+  // Best effort: a server that does not know the client's zone keeps its own, and the clock read
+  // through fcDataAtual is then the server's local time.
+  void SetSessionZone() {
+    if (Dialect->SessionSetup.isEmpty()) return;
+    QSqlQuery query(Db);
+    if (query.prepare(Dialect->SessionSetup)) {
+      query.bindValue(QStringLiteral(":ZONE"), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+      query.exec();
+    }
+  }
+
+  // Runs one attempt; when the connection is (or turns out to be) gone, reopens it once and runs the
+  // attempt again. Never more than one reopen per operation, so an outage costs one failed connect.
+  template <class TAttempt>
+  bool Run(TAttempt attempt) {
+    bool reopened = false;
+    if (Lost) {
+      if (!Open()) return false;
+      reopened = true;
+    }
+    if (attempt()) return true;
+    if (!Lost || reopened) return false;
+    return Open() && attempt();
+  }
+
+  // Every pending row in one transaction: all are stored or none is, and none leaves the pending set
+  // before the commit succeeded, so a retry never stores a row twice.
+  bool TryApply() {
+    if (!Db.transaction()) return Fail(Db.lastError(), nullptr);
+    for (const TCallRow& row : Pending) {
+      UpCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
+      UpCall->bindValue(QStringLiteral(":DATA"), row.DATA);
+      UpCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
+      UpCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
+      UpCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
+      UpCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
+      UpCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
+      if (!UpCall->exec()) {
+        Fail(UpCall->lastError(), &*UpCall);
+        Db.rollback();
+        return false;
+      }
+    }
+    if (!Db.commit()) {
+      Fail(Db.lastError(), nullptr);
+      Db.rollback();
+      return false;
+    }
+    Pending.clear();
+    return true;
+  }
+
+  bool ApplyPending() {
+    return Pending.empty() || Run([this] { return TryApply(); });
+  }
+
+  bool ReadDay(const QDateTime& day, std::vector<TCallRow>& rows) {
+    rows.clear();
+    QSqlQuery query(Db);
+    query.setForwardOnly(true);
+    if (!query.prepare(S.SelectDayList)) return Fail(query.lastError(), &query);
+    query.bindValue(QStringLiteral(":DATA"), day);
+    if (!query.exec()) return Fail(query.lastError(), &query);
+    std::array<int, ccCount> at{};
+    for (int column = 0; column < ccCount; ++column) {
+      at[column] = query.record().indexOf(QLatin1String(ColumnNames[column]));
+      if (at[column] < 0) return Fail(QStringLiteral("TBCALL has no column %1").arg(ColumnNames[column]));
+    }
+    while (query.next()) rows.push_back(ReadRow(query, at));
+    return !query.lastError().isValid() || Fail(query.lastError(), &query);
+  }
+
+  bool ReadClock(std::optional<QDateTime>& now) {
+    QSqlQuery query(Db);
+    query.setForwardOnly(true);
+    if (!query.exec(Dialect->ClockQuery) || !query.next()) return Fail(query.lastError(), &query);
+    now = ToDateTime(query.value(QStringLiteral("data_atua")));
+    return now->isValid() ||
+           Fail(QStringLiteral("The server's clock gave no date: %1").arg(Dialect->ClockQuery));
+  }
+};
+
+TCallStore::TCallStore(const TStoreSettings& settings) : FImpl(std::make_unique<TImpl>(settings)) {}
+
+TCallStore::~TCallStore() = default;
+
+bool TCallStore::Connect() {
+  return FImpl->Open();
+}
+
+bool TCallStore::OpenDayList(const QDateTime& day) {
+  std::vector<TCallRow> rows;
+  const bool read = FImpl->Run([&] { return FImpl->ReadDay(day, rows); });
+  if (!read) rows.clear();
+  rows.insert(rows.end(), FImpl->Pending.begin(), FImpl->Pending.end());
+  FImpl->Model.Reset(std::move(rows));
+  return read;
+}
+
+bool TCallStore::InsertCall(const TCallRecord& call) {
+  const auto limit = static_cast<std::size_t>(FImpl->S.PendingLimit);
+  if (FImpl->Pending.size() >= limit && !FImpl->ApplyPending()) {
+    FImpl->Error = QStringLiteral("Chamada recusada: %1 chamadas já aguardam o servidor (%2)")
+                       .arg(limit)
+                       .arg(FImpl->Error);
+    return false;
+  }
+  const TCallRow row = CallRowFrom(call);
+  FImpl->Pending.push_back(row);
+  FImpl->Model.Append(row);
+  return FImpl->ApplyPending();
+}
+
+bool TCallStore::StampLastTransmission(const QDateTime& when) {
+  return FImpl->Run([&] {
+    FImpl->UpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), when);
+    return FImpl->UpPara->exec() || FImpl->Fail(FImpl->UpPara->lastError(), &*FImpl->UpPara);
+  });
+}
+
+std::optional<QDateTime> TCallStore::fcDataAtual(const QString& flag) {
+  std::optional<QDateTime> now;
+  if (!FImpl->Run([&] { return FImpl->ReadClock(now); })) return std::nullopt;
+  if (flag == QLatin1String("S")) return now;
+  return QDateTime(now->date(), QTime(0, 0));
+}
+
+QAbstractItemModel& TCallStore::dsCall() {
+  return FImpl->Model;
+}
+
+int TCallStore::PendingCount() const {
+  return static_cast<int>(FImpl->Pending.size());
+}
+
+QString TCallStore::LastError() const {
+  return FImpl->Error;
+}
+
+}  // namespace calls

@@ -23,15 +23,19 @@ class TCallStore {
   TCallStore(const TCallStore&) = delete;
   TCallStore& operator=(const TCallStore&) = delete;
 
-  // Opens dbMain; false when the data source cannot be reached.
+  // Opens dbMain; false when the data source cannot be reached (LastError() has the driver's text).
+  // Every later operation reopens a connection that was never made or has been lost, once per call.
   bool Connect();
 
   // Reopens the list with every call at or after the given midnight; rows not yet stored stay
-  // pending and are still listed at the end.
+  // pending and are still listed at the end. When the server cannot be read the list holds only
+  // those rows.
   bool OpenDayList(const QDateTime& day);
 
   // Appends the call to the list and stores every pending row, in arrival order, in one transaction.
-  // False when they could not all be stored; those stay pending for the next apply.
+  // False when they could not all be stored; those stay pending for the next apply. Works whether or
+  // not the list is open. With TStoreSettings::PendingLimit rows already pending and the server still
+  // refusing them, the new call is refused (not listed, not kept) and the older ones are kept.
   bool InsertCall(const TCallRecord& call);
 
   // Sets TBPARA.HORA_ULTI_TRAN_FONE of every row.

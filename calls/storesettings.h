@@ -1,0 +1,41 @@
+// The connection settings and every SQL statement of the call store, kept together as data.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace calls {
+
+// Statements that differ between database servers, chosen by the name the ODBC driver reports.
+struct TDialect {
+  QString DbmsName;      // SQL_DBMS_NAME as the driver gives it
+  QString ClockQuery;    // one date-time column named data_atua
+  QString SessionSetup;  // run after every connect with :ZONE bound to the client's zone; may be empty
+};
+
+struct TStoreSettings {
+  QString DatabaseName;  // logical name of the connection
+  QString AliasName;     // ODBC data source
+  QString UserName;      // empty: the data source's own credentials apply
+  QString Password;
+
+  QString SelectDayList;  // quCall, parameter :DATA
+  QString InsertCall;     // upCall, one parameter per column
+  QString UpdatePara;     // quUpPara, parameter :HORA_ULTI_TRAN_FONE
+
+  std::vector<TDialect> Dialects;
+  TDialect UnknownDialect;  // any other server: the standard ODBC escape for the clock
+
+  // Calls kept while the server cannot take them; beyond this a new call is refused, never an older
+  // one dropped. 100,000 calls is more than a day of one call every second.
+  int PendingLimit = 100000;
+
+  // The dialect for a driver's DBMS name (UnknownDialect when none matches).
+  const TDialect& DialectFor(const QString& dbmsName) const;
+};
+
+// The site's settings: data source "alQuivarProd" under the name "dbQuivar", with the user name and
+// password given to the build (LOGCHAMADAS_DB_USER / LOGCHAMADAS_DB_PASSWORD).
+TStoreSettings DefaultStoreSettings();
+
+}  // namespace calls
