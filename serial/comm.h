@@ -16,18 +16,20 @@ inline constexpr TCommHandle InvalidCommHandle = -1;
 // Flag word bits, numbered as in the Win32 DCB so both systems share one meaning.
 namespace commflag {
 inline constexpr std::uint32_t Binary = 1u << 0;
-inline constexpr std::uint32_t Parity = 1u << 1;          // check parity on input
+inline constexpr std::uint32_t Parity = 1u << 1;  // check parity on input
 inline constexpr std::uint32_t OutxCtsFlow = 1u << 2;
 inline constexpr std::uint32_t OutxDsrFlow = 1u << 3;
 inline constexpr std::uint32_t DtrControlMask = 3u << 4;
+inline constexpr std::uint32_t DtrControlEnable = 1u << 4;
 inline constexpr std::uint32_t DtrControlHandshake = 2u << 4;
 inline constexpr std::uint32_t DsrSensitivity = 1u << 6;
 inline constexpr std::uint32_t TXContinueOnXoff = 1u << 7;
 inline constexpr std::uint32_t OutX = 1u << 8;
 inline constexpr std::uint32_t InX = 1u << 9;
-inline constexpr std::uint32_t ErrorChar = 1u << 10;      // replace bytes with parity errors
-inline constexpr std::uint32_t Null = 1u << 11;           // discard zero bytes
+inline constexpr std::uint32_t ErrorChar = 1u << 10;  // replace bytes with parity errors
+inline constexpr std::uint32_t Null = 1u << 11;       // discard zero bytes
 inline constexpr std::uint32_t RtsControlMask = 3u << 12;
+inline constexpr std::uint32_t RtsControlEnable = 1u << 12;
 inline constexpr std::uint32_t RtsControlHandshake = 2u << 12;
 inline constexpr std::uint32_t AbortOnError = 1u << 14;
 }  // namespace commflag

@@ -1,1 +1,137 @@
-// placeholder until the implementation lands
+// The comm layer over a Linux tty. Opens are exclusive (flock plus TIOCEXCL, since POSIX opens are
+// not), non-blocking and raw. Settings termios has no place for are remembered per handle so that
+// GetState returns what SetState wrote.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+
+#include "comm.h"
+#include "devicepath.h"
+#include "termios_line.h"
+
+namespace serial {
+
+namespace {
+
+// What a freshly opened line reports beyond its termios: binary mode with DTR and RTS raised, as a
+// Windows driver starts a port.
+constexpr TLineSettings kFreshLine = [] {
+  TLineSettings line;
+  line.Flags = commflag::Binary | commflag::DtrControlEnable | commflag::RtsControlEnable;
+  return line;
+}();
+
+int Descriptor(TCommHandle handle) {
+  return static_cast<int>(handle);
+}
+
+bool ReadTermios(int fd, termios2& t) {
+  return ::ioctl(fd, TCGETS2, &t) == 0;
+}
+
+// Takes the device for this process alone and makes it raw; false when any step fails.
+bool Claim(int fd) {
+  termios2 t{};
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || !ReadTermios(fd, t)) return false;
+  MakeRaw(t);
+  return ::ioctl(fd, TCSETS2, &t) == 0;
+}
+
+class TPosixCommLayer final : public TCommLayer {
+ public:
+  ~TPosixCommLayer() override {
+    for (const auto& [fd, line] : FKept) Release(fd);
+  }
+
+  TCommHandle Open(const std::string& deviceName) override {
+    const std::string path = CommDevicePath(deviceName);
+    if (path.empty()) return InvalidCommHandle;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return InvalidCommHandle;
+    if (!Claim(fd)) {
+      ::close(fd);
+      return InvalidCommHandle;
+    }
+    FKept[fd] = kFreshLine;
+    return fd;
+  }
+
+  bool GetState(TCommHandle handle, TLineSettings& settings) override {
+    termios2 t{};
+    if (!ReadTermios(Descriptor(handle), t)) return false;
+    settings = FromTermios(t, Kept(handle));
+    return true;
+  }
+
+  bool SetState(TCommHandle handle, const TLineSettings& settings) override {
+    const int fd = Descriptor(handle);
+    termios2 t{};
+    if (!ReadTermios(fd, t) || !ToTermios(settings, t) || ::ioctl(fd, TCSETS2, &t) != 0) return false;
+    FKept[fd] = settings;
+    return true;
+  }
+
+  // A tty has no error state to clear: framing and parity errors arrive inline with the data.
+  bool ClearError(TCommHandle handle, std::uint32_t& bytesWaiting) override {
+    int waiting = 0;
+    if (::ioctl(Descriptor(handle), TIOCINQ, &waiting) != 0 || waiting < 0) return false;
+    bytesWaiting = static_cast<std::uint32_t>(waiting);
+    return true;
+  }
+
+  bool Read(TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
+    bytesRead = 0;
+    while (bytesRead < count) {
+      const ssize_t got = ::read(Descriptor(handle), buffer + bytesRead, count - bytesRead);
+      if (got > 0) {
+        bytesRead += static_cast<std::uint32_t>(got);
+      } else if (got < 0 && errno == EINTR) {
+        continue;
+      } else {
+        break;  // nothing more waiting, or the far side is gone
+      }
+    }
+    return bytesRead == count;
+  }
+
+  // Reads and writes are synchronous, so there is never a pending one to abort: clearing is all.
+  bool Purge(TCommHandle handle, std::uint32_t flags) override {
+    const bool input = (flags & (purge::RxAbort | purge::RxClear)) != 0;
+    const bool output = (flags & (purge::TxAbort | purge::TxClear)) != 0;
+    if (!input && !output) return true;
+    const int queue = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
+    return ::ioctl(Descriptor(handle), TCFLSH, queue) == 0;
+  }
+
+  bool Close(TCommHandle handle) override {
+    const int fd = Descriptor(handle);
+    if (FKept.erase(fd) == 0) return false;
+    return Release(fd);
+  }
+
+ private:
+  // Another opener of the same tty must not find it still exclusive; the lock goes with the descriptor.
+  static bool Release(int fd) {
+    ::ioctl(fd, TIOCNXCL);
+    return ::close(fd) == 0;
+  }
+
+  const TLineSettings& Kept(TCommHandle handle) const {
+    const auto found = FKept.find(Descriptor(handle));
+    return found != FKept.end() ? found->second : kFreshLine;
+  }
+
+  std::map<int, TLineSettings> FKept;
+};
+
+}  // namespace
+
+std::unique_ptr<TCommLayer> MakeSystemCommLayer() {
+  return std::make_unique<TPosixCommLayer>();
+}
+
+}  // namespace serial

@@ -13,7 +13,19 @@ namespace serial {
 
 enum class TCommPort { cpCOM1, cpCOM2, cpCOM3, cpCOM4, cpCOM5, cpCOM6, cpCOM7, cpCOM8 };
 enum class TBaudRate {
-  br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000, br128000, br256000
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br128000,
+  br256000
 };
 enum class TParityType { pcNone, pcEven, pcOdd, pcMark, pcSpace };
 enum class TStopBits { sbOne, sbOnePtFive, sbTwo };
@@ -32,15 +44,21 @@ class TSerialPort {
   TSerialPort(const TSerialPort&) = delete;
   TSerialPort& operator=(const TSerialPort&) = delete;
 
+  // Closes first, then opens DeviceName() and applies the settings; false leaves the port closed.
   bool OpenPort();
+  // Purges output and input, closes; false when the port was not open or the close failed.
   bool ClosePort();
+  // While open: fires OnReceive with the previous text, reads what waits (zero bytes dropped), fires
+  // AfterReceive with the text and hands it back. While closed: nothing, text untouched.
   void ReceiveData(std::string& text);
+  // Writes the settings onto the open line's current record; a refusing line keeps its own.
   void ApplySettings();
+  // While open: empties the driver's input queue and the last received text.
   void PurgeInput();
   void PurgeOutput();
 
   bool IsOpen() const { return FHandle != InvalidCommHandle; }
-  // "COM1".."COM8" for the current CommPort.
+  // "COM1".."COM8" for the current CommPort; takes effect at the next OpenPort.
   std::string DeviceName() const;
 
   TCommPort CommPort() const { return FCommPort; }
@@ -87,6 +105,12 @@ class TSerialPort {
   std::unique_ptr<TCommLayer> FComm;
   TCommHandle FHandle = InvalidCommHandle;
   std::string FData;
+  // Set once any of the four flag-word options has been changed: from then on the component, not the
+  // driver, decides the flag bits those options govern (so switching an option back also switches it off).
+  bool FLineFlagsOwned = false;
+
+  std::uint32_t LineFlags(std::uint32_t driverFlags) const;
+  void TakeLineFlags();
 
   TCommPort FCommPort = TCommPort::cpCOM2;
   TBaudRate FBaudRate = TBaudRate::br9600;

@@ -1,0 +1,132 @@
+// The POSIX comm layer against a pseudo-terminal, checked from the kernel's side of the line where the
+// component's own answer would prove nothing; and the ways an open must fail.
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <cstdlib>
+
+#include "comm.h"
+#include "ptypair.h"
+#include "serialport.h"
+
+namespace {
+
+using serial::TCommHandle;
+using serial::TLineSettings;
+
+// Points LOGCHAMADAS_<port> at a path for the life of the object.
+class TRedirect {
+ public:
+  TRedirect(const char* port, const std::string& path) : FVariable(std::string("LOGCHAMADAS_") + port) {
+    ::setenv(FVariable.c_str(), path.c_str(), 1);
+  }
+  ~TRedirect() { ::unsetenv(FVariable.c_str()); }
+
+ private:
+  std::string FVariable;
+};
+
+struct CommPosix : ::testing::Test {
+  testsupport::TPty pty;
+  std::unique_ptr<serial::TCommLayer> comm = serial::MakeSystemCommLayer();
+  void SetUp() override { ASSERT_TRUE(pty.IsOpen()) << pty.Error(); }
+};
+
+TEST_F(CommPosix, PortsThatAreNoTerminalDoNotOpen) {
+  const std::vector<std::string> paths = {"/nonexistent/tty", "/dev/null", "/"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    TRedirect redirect("COM8", path);
+    serial::TSerialPort port;
+    port.SetCommPort(serial::TCommPort::cpCOM8);
+    EXPECT_FALSE(port.OpenPort());
+    EXPECT_FALSE(port.IsOpen());
+  }
+  EXPECT_EQ(comm->Open("COM9"), serial::InvalidCommHandle);
+}
+
+TEST_F(CommPosix, OpeningMakesTheLineRawAndSettingsReachTheKernel) {
+  TRedirect redirect("COM1", pty.SlavePath());
+  serial::TSerialPort port;
+  port.SetCommPort(serial::TCommPort::cpCOM1);
+  ASSERT_TRUE(port.OpenPort());
+  EXPECT_TRUE(pty.SlaveIsRaw());
+  EXPECT_EQ(pty.SlaveOutputSpeed(), unsigned{B9600});
+
+  port.SetBaudRate(serial::TBaudRate::br38400);
+  port.SetStopBits(serial::TStopBits::sbTwo);
+  port.SetXONChar('A');
+  port.SetXOFFChar('B');
+  EXPECT_EQ(pty.SlaveOutputSpeed(), unsigned{B38400});
+  EXPECT_TRUE(pty.SlaveHasTwoStopBits());
+  EXPECT_EQ(pty.SlaveControlChar(VSTART), 'A');
+  EXPECT_EQ(pty.SlaveControlChar(VSTOP), 'B');
+}
+
+TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
+  TRedirect redirect("COM1", pty.SlavePath());
+  const TCommHandle handle = comm->Open("COM1");
+  ASSERT_NE(handle, serial::InvalidCommHandle);
+
+  TLineSettings fresh;
+  ASSERT_TRUE(comm->GetState(handle, fresh));
+  EXPECT_EQ(fresh.Flags, 0x1011u);  // binary, DTR and RTS enabled
+  EXPECT_EQ(fresh.ByteSize, 8);
+
+  TLineSettings line = fresh;
+  line.BaudRate = 14400;
+  line.StopBits = 1;  // one and a half: CSTOPB on the line, the half remembered
+  line.XonLim = 100;
+  line.XoffLim = 300;
+  line.ErrorChar = '?';
+  line.EofChar = 0x1A;
+  line.EvtChar = '\n';
+  line.Flags |= serial::commflag::Null | serial::commflag::OutX | serial::commflag::InX;
+  ASSERT_TRUE(comm->SetState(handle, line));
+  TLineSettings back;
+  ASSERT_TRUE(comm->GetState(handle, back));
+  EXPECT_EQ(back, line);
+  EXPECT_TRUE(pty.SlaveHasTwoStopBits());
+
+  // Refused: nothing of the record is taken, not even its rate.
+  TLineSettings refused = line;
+  refused.BaudRate = 19200;
+  refused.ByteSize = 4;
+  EXPECT_FALSE(comm->SetState(handle, refused));
+  ASSERT_TRUE(comm->GetState(handle, back));
+  EXPECT_EQ(back, line);
+  EXPECT_TRUE(comm->Close(handle));
+}
+
+TEST_F(CommPosix, AVanishedFarSideMakesTheQueueUnreadable) {
+  TRedirect redirect("COM1", pty.SlavePath());
+  const TCommHandle handle = comm->Open("COM1");
+  ASSERT_NE(handle, serial::InvalidCommHandle);
+  pty.CloseMaster();
+  std::uint32_t waiting = 7;
+  EXPECT_FALSE(comm->ClearError(handle, waiting));
+  char buffer[4];
+  std::uint32_t got = 9;
+  EXPECT_FALSE(comm->Read(handle, buffer, sizeof buffer, got));
+  EXPECT_EQ(got, 0u);
+  EXPECT_TRUE(comm->Close(handle));
+}
+
+TEST_F(CommPosix, CloseTakesOnlyHandlesItOpened) {
+  EXPECT_FALSE(comm->Close(serial::InvalidCommHandle));
+  EXPECT_FALSE(comm->Close(0));  // standard input is no port of this layer
+}
+
+TEST_F(CommPosix, AnotherLayerCannotOpenAHeldPort) {
+  TRedirect redirect("COM1", pty.SlavePath());
+  const TCommHandle held = comm->Open("COM1");
+  ASSERT_NE(held, serial::InvalidCommHandle);
+  auto other = serial::MakeSystemCommLayer();
+  EXPECT_EQ(other->Open("COM1"), serial::InvalidCommHandle);
+  EXPECT_TRUE(comm->Close(held));
+  const TCommHandle now = other->Open("COM1");
+  EXPECT_NE(now, serial::InvalidCommHandle);
+  EXPECT_TRUE(other->Close(now));
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// The far end of a serial line for tests: the side the exchange would sit on. While a far end lives, a
+// TSerialPort on cpCOM1 ("COM1") opens the near end of its line. Linux builds one from a
+// pseudo-terminal (pty/), Windows from a pty Wine maps to COM1 (wine/); the test bodies use only this.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace testsupport {
+
+class TFarEnd {
+ public:
+  virtual ~TFarEnd() = default;
+  // Sends bytes (zero bytes included) towards the near end; true once all of them are on the line.
+  virtual bool Write(const std::string& bytes) = 0;
+  // The peer goes away for good (cable pulled, far process gone); Write fails from then on.
+  virtual void Vanish() = 0;
+};
+
+// A fresh line with "COM1" mapped to its near end; null, with the reason in error, when none can be made.
+std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error);
+
+}  // namespace testsupport

@@ -1,0 +1,92 @@
+#include "ptypair.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace testsupport {
+
+namespace {
+
+termios SlaveTermios(int slave) {
+  termios t{};
+  ::tcgetattr(slave, &t);
+  return t;
+}
+
+}  // namespace
+
+TPty::TPty() {
+  char path[256] = {};
+  if (::openpty(&FMaster, &FSlave, path, nullptr, nullptr) != 0) {
+    FError = std::string("openpty: ") + std::strerror(errno);
+    FMaster = FSlave = -1;
+    return;
+  }
+  FSlavePath = path;
+  // A fresh slave is in line mode with echo: it would hold back lines and answer every byte.
+  termios t = SlaveTermios(FSlave);
+  ::cfmakeraw(&t);
+  ::tcsetattr(FSlave, TCSANOW, &t);
+}
+
+TPty::~TPty() {
+  CloseMaster();
+  if (FSlave >= 0) ::close(FSlave);
+}
+
+bool TPty::Write(const std::string& bytes) {
+  std::size_t done = 0;
+  while (FMaster >= 0 && done < bytes.size()) {
+    const ssize_t put = ::write(FMaster, bytes.data() + done, bytes.size() - done);
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (put < 0 && errno != EINTR) {
+      return false;
+    }
+  }
+  return FMaster >= 0;
+}
+
+std::string TPty::ReadAvailable(int timeoutMs) {
+  std::string bytes;
+  pollfd ready{FMaster, POLLIN, 0};
+  while (FMaster >= 0 && ::poll(&ready, 1, bytes.empty() ? timeoutMs : 0) > 0 && (ready.revents & POLLIN)) {
+    char buffer[512];
+    const ssize_t got = ::read(FMaster, buffer, sizeof buffer);
+    if (got <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  return bytes;
+}
+
+void TPty::CloseMaster() {
+  if (FMaster < 0) return;
+  ::close(FMaster);
+  FMaster = -1;
+}
+
+unsigned TPty::SlaveOutputSpeed() const {
+  const termios t = SlaveTermios(FSlave);
+  return ::cfgetospeed(&t);
+}
+
+bool TPty::SlaveHasTwoStopBits() const {
+  return (SlaveTermios(FSlave).c_cflag & CSTOPB) != 0;
+}
+
+bool TPty::SlaveIsRaw() const {
+  const termios t = SlaveTermios(FSlave);
+  return (t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 && (t.c_oflag & OPOST) == 0 &&
+         (t.c_iflag & (ICRNL | IXON | ISTRIP)) == 0;
+}
+
+unsigned char TPty::SlaveControlChar(int index) const {
+  return SlaveTermios(FSlave).c_cc[index];
+}
+
+}  // namespace testsupport
