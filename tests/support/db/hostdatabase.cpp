@@ -1,0 +1,164 @@
+#include "hostdatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <optional>
+#include <stdexcept>
+
+#include "pgcluster.h"
+
+namespace testsupport {
+
+namespace {
+
+const QString AdminConnection = QStringLiteral("testsupport-admin");
+
+// Debian's own [SQLite] entry names a library bookworm does not ship; the Unicode psqlODBC driver
+// keeps accented text intact where the ANSI one garbles it.
+const char* OdbcInst =
+    "[SQLite3]\n"
+    "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n"
+    "[PostgreSQL Unicode]\n"
+    "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n";
+
+[[noreturn]] void Throw(const QString& what) {
+  throw std::runtime_error(what.toStdString());
+}
+
+void WriteFile(const QString& path, const QString& text) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0) {
+    Throw(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+  }
+}
+
+QString ReadFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) Throw(QStringLiteral("cannot read %1").arg(path));
+  return QString::fromUtf8(file.readAll());
+}
+
+QString SourceSection(TEngine engine, const QString& folder) {
+  if (engine == TEngine::Sqlite) {
+    return QStringLiteral("[alQuivarProd]\nDriver=SQLite3\nDatabase=%1/host.sqlite\nTimeout=2000\n")
+        .arg(folder);
+  }
+  return QStringLiteral(
+             "[alQuivarProd]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=quivar\n"
+             "SSLmode=disable\n")
+      .arg(TPostgresCluster::FromEnvironment().SocketFolder());
+}
+
+QString ScriptFor(TEngine engine) {
+  return QStringLiteral(LOGCHAMADAS_SQL_DIR "/%1")
+      .arg(engine == TEngine::Sqlite ? "sqlite.sql" : "postgresql.sql");
+}
+
+std::optional<QSqlQuery> TryRun(QSqlDatabase& db, const QString& statement, const QVariantList& values,
+                                QString& error) {
+  QSqlQuery query(db);
+  query.setForwardOnly(true);
+  bool done = query.prepare(statement);
+  for (const QVariant& value : values) query.addBindValue(value);
+  done = done && query.exec();
+  if (done) return query;
+  error = QStringLiteral("%1: %2").arg(statement, query.lastError().text());
+  return std::nullopt;
+}
+
+// Tests restart the server under this connection too: reconnect once before giving up.
+QSqlQuery Run(QSqlDatabase& db, const QString& statement, const QVariantList& values) {
+  QString error;
+  std::optional<QSqlQuery> query = TryRun(db, statement, values, error);
+  if (!query) {
+    db.close();
+    if (db.open()) query = TryRun(db, statement, values, error);
+  }
+  if (!query) Throw(error);
+  return std::move(*query);
+}
+
+}  // namespace
+
+THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(engine) {
+  if (engine == TEngine::Postgres) {
+    FUser = TPostgresCluster::UserName();
+    FPassword = TPostgresCluster::Password();
+  }
+  const QString absolute = QDir(folder).absolutePath();
+  QDir().mkpath(absolute);
+  WriteFile(absolute + QStringLiteral("/odbcinst.ini"), QString::fromLatin1(OdbcInst));
+  WriteFile(absolute + QStringLiteral("/odbc.ini"), SourceSection(engine, absolute));
+  qputenv("ODBCSYSINI", QFile::encodeName(absolute));
+  qputenv("ODBCINI", QFile::encodeName(absolute + QStringLiteral("/odbc.ini")));
+
+  FAdmin = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), AdminConnection);
+  FAdmin.setDatabaseName(QStringLiteral("alQuivarProd"));
+  FAdmin.setUserName(FUser);
+  FAdmin.setPassword(FPassword);
+  if (!FAdmin.open())
+    Throw(QStringLiteral("cannot open the test's source: %1").arg(FAdmin.lastError().text()));
+  for (const char* table : {"TBCALL", "TBPARA"}) Exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(table));
+  for (const QString& statement : ReadFile(ScriptFor(engine)).split(QLatin1Char(';'))) {
+    QString sql;
+    for (const QString& line : statement.split(QLatin1Char('\n'))) {
+      if (!line.trimmed().startsWith(QLatin1String("--"))) sql += line + QLatin1Char('\n');
+    }
+    if (!sql.trimmed().isEmpty()) Exec(sql);
+  }
+}
+
+THostDatabase::~THostDatabase() {
+  FAdmin.close();
+  FAdmin = QSqlDatabase();
+  QSqlDatabase::removeDatabase(AdminConnection);
+}
+
+calls::TStoreSettings THostDatabase::Settings(const QString& connectionName) const {
+  calls::TStoreSettings settings = calls::DefaultStoreSettings();
+  settings.DatabaseName = connectionName;
+  settings.UserName = FUser;
+  settings.Password = FPassword;
+  return settings;
+}
+
+void THostDatabase::Exec(const QString& statement, const QVariantList& values) {
+  Run(FAdmin, statement, values);
+}
+
+std::vector<QVariantList> THostDatabase::Rows(const QString& statement, const QVariantList& values) {
+  QSqlQuery query = Run(FAdmin, statement, values);
+  std::vector<QVariantList> rows;
+  while (query.next()) {
+    QVariantList row;
+    for (int column = 0; column < query.record().count(); ++column) row.push_back(query.value(column));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+int THostDatabase::Count(const QString& statement, const QVariantList& values) {
+  const std::vector<QVariantList> rows = Rows(statement, values);
+  if (rows.size() != 1 || rows.front().size() != 1) Throw(QStringLiteral("not one value: %1").arg(statement));
+  return rows.front().front().toInt();
+}
+
+void THostDatabase::BreakInserts() {
+  if (FEngine == TEngine::Sqlite) {
+    Exec(
+        QStringLiteral("CREATE TRIGGER TBCALL_BLOCK BEFORE INSERT ON TBCALL "
+                       "BEGIN SELECT RAISE(ABORT, 'inserts blocked by the test'); END"));
+  } else {
+    Exec(QStringLiteral("ALTER TABLE TBCALL ADD CONSTRAINT TBCALL_BLOCK CHECK (false) NOT VALID"));
+  }
+}
+
+void THostDatabase::MendInserts() {
+  Exec(FEngine == TEngine::Sqlite ? QStringLiteral("DROP TRIGGER TBCALL_BLOCK")
+                                  : QStringLiteral("ALTER TABLE TBCALL DROP CONSTRAINT TBCALL_BLOCK"));
+}
+
+}  // namespace testsupport

@@ -1,0 +1,44 @@
+// A data source "alQuivarProd" over fresh host tables (TBCALL, TBPARA), on SQLite or on the test
+// PostgreSQL cluster, with the ODBC configuration written into the build tree: unixODBC is pointed at
+// it through ODBCSYSINI/ODBCINI, the machine's own files are never read or changed.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+#include "storesettings.h"
+
+namespace testsupport {
+
+enum class TEngine { Sqlite, Postgres };
+
+class THostDatabase {
+ public:
+  // Throws std::runtime_error when the source cannot be made (a missing cluster included).
+  THostDatabase(TEngine engine, const QString& folder);
+  ~THostDatabase();
+  THostDatabase(const THostDatabase&) = delete;
+  THostDatabase& operator=(const THostDatabase&) = delete;
+
+  // The site's settings with this source's credentials, under its own connection name.
+  calls::TStoreSettings Settings(const QString& connectionName = QStringLiteral("dbQuivar")) const;
+
+  // Statements on a second connection of the test's own.
+  void Exec(const QString& statement, const QVariantList& values = {});
+  std::vector<QVariantList> Rows(const QString& statement, const QVariantList& values = {});
+  int Count(const QString& statement, const QVariantList& values = {});
+
+  // Makes every insert into TBCALL fail (a trigger or constraint), and undoes it.
+  void BreakInserts();
+  void MendInserts();
+
+ private:
+  TEngine FEngine;
+  QString FUser;
+  QString FPassword;
+  QSqlDatabase FAdmin;
+};
+
+}  // namespace testsupport
