@@ -1,0 +1,144 @@
+#include "linefeed.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "decodecallline.h"
+
+namespace {
+
+using exchangesim::SplitReplayText;
+using exchangesim::TLineFeed;
+using exchangesim::TSimOptions;
+using exchangesim::TWrite;
+
+const calls::TLocalDateTime Now{2026, 12, 9, 14, 30, 5};
+
+std::vector<std::vector<TWrite>> Take(TLineFeed& feed, int lines) {
+  std::vector<std::vector<TWrite>> all;
+  for (int i = 0; i < lines; ++i) {
+    auto writes = feed.Next(Now);
+    if (!writes) break;
+    all.push_back(*writes);
+  }
+  return all;
+}
+
+bool EndsWithLineEnd(const std::string& bytes) {
+  return bytes.size() >= 2 && bytes.ends_with("\r\n");
+}
+
+TEST(SimLineFeed, PlainLinesAreOneWriteEachAndDecode) {
+  TLineFeed feed(TSimOptions{}, 1, {});
+  for (const auto& writes : Take(feed, 20)) {
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].Bytes.size(), 82u);
+    EXPECT_TRUE(EndsWithLineEnd(writes[0].Bytes));
+    const auto record = calls::DecodeCallLine(writes[0].Bytes, 2026);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->DATA, Now);
+  }
+  EXPECT_EQ(feed.LinesSent(), 20);
+}
+
+TEST(SimLineFeed, GarbageLineAfterEveryThirdLine) {
+  TSimOptions options;
+  options.GarbageEvery = 3;
+  TLineFeed feed(options, 2, {});
+  const auto all = Take(feed, 9);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const bool third = (i + 1) % 3 == 0;
+    ASSERT_EQ(all[i].size(), third ? 2u : 1u) << i;
+    if (!third) continue;
+    const std::string& garbage = all[i][1].Bytes;
+    EXPECT_TRUE(EndsWithLineEnd(garbage));
+    EXPECT_EQ(garbage.find_first_of("\r\n"), garbage.size() - 2) << "no line end inside the noise";
+  }
+}
+
+TEST(SimLineFeed, ZeroBytesInEverySecondLine) {
+  TSimOptions options;
+  options.NulEvery = 2;
+  TLineFeed feed(options, 3, {});
+  const auto all = Take(feed, 10);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const auto zeros = std::count(all[i][0].Bytes.begin(), all[i][0].Bytes.end(), '\0');
+    if ((i + 1) % 2 == 0) {
+      EXPECT_GE(zeros, 1) << i;
+      EXPECT_LE(zeros, 3) << i;
+      EXPECT_EQ(all[i][0].Bytes.size(), 82u + static_cast<std::size_t>(zeros));
+    } else {
+      EXPECT_EQ(zeros, 0) << i;
+    }
+  }
+}
+
+TEST(SimLineFeed, NoLineEndOnEveryFourthLine) {
+  TSimOptions options;
+  options.NoEolEvery = 4;
+  TLineFeed feed(options, 4, {});
+  const auto all = Take(feed, 8);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const bool fourth = (i + 1) % 4 == 0;
+    EXPECT_EQ(all[i][0].Bytes.size(), fourth ? 80u : 82u) << i;
+    EXPECT_EQ(EndsWithLineEnd(all[i][0].Bytes), !fourth) << i;
+  }
+}
+
+TEST(SimLineFeed, SplitLinesComeInTwoPartsWithAPause) {
+  TSimOptions options;
+  options.Split = true;
+  options.SplitPauseMs = 1500;
+  TLineFeed feed(options, 5, {});
+  for (const auto& writes : Take(feed, 50)) {
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_FALSE(writes[0].Bytes.empty());
+    EXPECT_FALSE(writes[1].Bytes.empty());
+    EXPECT_EQ(writes[0].PauseAfter.count(), 1500);
+    EXPECT_EQ(writes[1].PauseAfter.count(), 0);
+    EXPECT_TRUE(calls::DecodeCallLine(writes[0].Bytes + writes[1].Bytes, 2026));
+  }
+}
+
+TEST(SimLineFeed, ReplaySendsTheFileLinesThenEnds) {
+  TSimOptions options;
+  options.ReplayFile = "calls.txt";
+  TLineFeed feed(options, 6, {"first", "", "caf\xE9"});
+  const auto all = Take(feed, 10);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0][0].Bytes, "first\r\n");
+  EXPECT_EQ(all[1][0].Bytes, "\r\n");
+  EXPECT_EQ(all[2][0].Bytes, "caf\xE9\r\n");
+  EXPECT_FALSE(feed.Next(Now));
+}
+
+struct TReplayCase {
+  const char* Name;
+  std::string Text;
+  std::vector<std::string> Lines;
+};
+
+void PrintTo(const TReplayCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
+class SimReplayText : public testing::TestWithParam<TReplayCase> {};
+
+TEST_P(SimReplayText, SplitsIntoLines) {
+  EXPECT_EQ(SplitReplayText(GetParam().Text), GetParam().Lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SimReplayText,
+    testing::Values(TReplayCase{"Empty", "", {}}, TReplayCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                    TReplayCase{"Lf", "a\nb\n", {"a", "b"}},
+                    TReplayCase{"LastWithoutEnd", "a\r\nb", {"a", "b"}},
+                    TReplayCase{"BlankLineKept", "a\n\nb\n", {"a", "", "b"}},
+                    TReplayCase{"LoneCrInsideKept", "a\rb\n", {"a\rb"}},
+                    TReplayCase{"ZeroBytesKept", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}),
+    [](const testing::TestParamInfo<TReplayCase>& test) { return std::string(test.param.Name); });
+
+}  // namespace
