@@ -1,0 +1,162 @@
+#include "callgrid.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QHeaderView>
+#include <QPalette>
+#include <QTableView>
+#include <array>
+
+#include "calllistmodel.h"
+
+namespace window {
+
+namespace {
+
+enum class TCellColour { ccToolTip, ccMoneyGreen, ccWindow };
+
+struct TGridColumn {
+  int Width;
+  TCellColour Colour;
+  Qt::Alignment Alignment;
+};
+
+constexpr Qt::Alignment LeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
+
+// Indexed by calls::TCallColumn; the hidden columns keep no look of their own.
+constexpr std::array<TGridColumn, calls::ccCount> Columns{{
+    {120, TCellColour::ccToolTip, LeftAligned},     // DATA
+    {44, TCellColour::ccMoneyGreen, LeftAligned},   // RAMA
+    {120, TCellColour::ccMoneyGreen, LeftAligned},  // NUME_DISC
+    {68, TCellColour::ccMoneyGreen, LeftAligned},   // DURA
+    {39, TCellColour::ccWindow, Qt::AlignCenter},   // TRON
+    {0, TCellColour::ccWindow, LeftAligned},        // SENH
+    {0, TCellColour::ccWindow, LeftAligned},        // TIPO
+}};
+
+constexpr int RowHeight = 15;
+constexpr int IndicatorWidth = 12;
+
+const QColor Maroon(128, 0, 0);
+const QColor MoneyGreen(192, 220, 192);
+
+QFont ArialPixels(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QColor CellColour(TCellColour colour) {
+  const QPalette palette = QApplication::palette();
+  switch (colour) {
+    case TCellColour::ccToolTip:
+      return palette.color(QPalette::ToolTipBase);
+    case TCellColour::ccMoneyGreen:
+      return MoneyGreen;
+    case TCellColour::ccWindow:
+      break;
+  }
+  return palette.color(QPalette::Base);
+}
+
+QString DateTimeText(const QDateTime& when) {
+  const QLocale locale = QLocale::system();
+  return locale.toString(when, DateTimeWithSecondsFormat(locale));
+}
+
+void LayOutColumns(QTableView& grid) {
+  for (int column = 0; column < calls::ccCount; ++column) {
+    grid.setColumnHidden(column, calls::IsHiddenColumn(column));
+    if (!calls::IsHiddenColumn(column)) grid.setColumnWidth(column, Columns[std::size_t(column)].Width);
+  }
+}
+
+}  // namespace
+
+QString DateTimeWithSecondsFormat(const QLocale& locale) {
+  QString time = locale.timeFormat(QLocale::ShortFormat);
+  if (!time.contains(QLatin1Char('s'))) {
+    const qsizetype minutes = time.lastIndexOf(QLatin1Char('m'));
+    if (minutes >= 0) time.insert(minutes + 1, QStringLiteral(":ss"));
+  }
+  return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time;
+}
+
+QVariant TCallGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.column() >= calls::ccCount) return QIdentityProxyModel::data(index, role);
+  const TGridColumn& column = Columns[std::size_t(index.column())];
+  switch (role) {
+    case Qt::DisplayRole:
+      if (index.column() == calls::ccDATA) {
+        return DateTimeText(QIdentityProxyModel::data(index, role).toDateTime());
+      }
+      return QIdentityProxyModel::data(index, role);
+    case Qt::BackgroundRole:
+      return CellColour(column.Colour);
+    case Qt::ForegroundRole:
+      return Maroon;
+    case Qt::FontRole:
+      return ArialPixels(9);
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(column.Alignment);
+    default:
+      return QIdentityProxyModel::data(index, role);
+  }
+}
+
+QVariant TCallGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical) {
+    if (role != Qt::DisplayRole) return QIdentityProxyModel::headerData(section, orientation, role);
+    return section == FCurrentRow ? QStringLiteral("\u25B8") : QString();
+  }
+  switch (role) {
+    case Qt::ForegroundRole:
+      return Maroon;
+    case Qt::FontRole:
+      return ArialPixels(11);
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    default:
+      return QIdentityProxyModel::headerData(section, orientation, role);
+  }
+}
+
+void TCallGridModel::SetCurrentRow(int row) {
+  if (row == FCurrentRow) return;
+  const int previous = FCurrentRow;
+  FCurrentRow = row;
+  if (previous >= 0 && previous < rowCount()) emit headerDataChanged(Qt::Vertical, previous, previous);
+  if (row >= 0) emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void BindCallGrid(QTableView& grid, TCallGridModel& model) {
+  grid.setModel(&model);
+  QHeaderView& indicator = *grid.verticalHeader();
+  indicator.setSectionResizeMode(QHeaderView::Fixed);
+  indicator.setMinimumSectionSize(RowHeight);
+  indicator.setDefaultSectionSize(RowHeight);
+  indicator.setFixedWidth(IndicatorWidth);
+  indicator.setDefaultAlignment(Qt::AlignCenter);
+  QObject::connect(grid.selectionModel(), &QItemSelectionModel::currentRowChanged, &grid,
+                   [&model](const QModelIndex& current) { model.SetCurrentRow(current.row()); });
+  grid.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid.horizontalHeader()->setMinimumSectionSize(12);
+  // A reopened list resets the header, which may forget hidden and resized sections.
+  // A reopened list starts at its first row, as the list's cursor does.
+  QObject::connect(&model, &QAbstractItemModel::modelReset, &grid, [&grid, &model] {
+    LayOutColumns(grid);
+    model.SetCurrentRow(-1);
+    grid.setCurrentIndex(model.index(0, calls::ccDATA));
+  });
+  // A new call becomes the current row, as the list's cursor stays on the row just appended.
+  QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid,
+                   [&grid, &model](const QModelIndex&, int, int last) {
+                     grid.setCurrentIndex(model.index(last, calls::ccDATA));
+                     grid.scrollTo(grid.currentIndex());
+                   });
+  LayOutColumns(grid);
+}
+
+}  // namespace window

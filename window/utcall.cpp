@@ -1,0 +1,164 @@
+#include "utcall.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QMessageBox>
+#include <QShortcut>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "callgrid.h"
+#include "callstore.h"
+#include "memolog.h"
+#include "readwatch.h"
+#include "receivecycle.h"
+#include "serialport.h"
+#include "ui_utcall.h"
+
+// The pictures live in this static library: its resources register only when asked to.
+static void InitWindowResources() {
+  Q_INIT_RESOURCE(resources);
+}
+
+namespace window {
+
+namespace {
+const QColor Lime(0, 255, 0);
+}  // namespace
+
+void ShowErrorBox(QWidget& parent, const QString& text) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, &parent);
+  box.exec();
+}
+
+TfmtCall::TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TfmtCall>()),
+      FStore(std::move(store)),
+      Timer(new QTimer(this)),
+      FErrorBox(std::move(errorBox)) {
+  InitWindowResources();
+  ui->setupUi(this);
+  setObjectName(QStringLiteral("fmtCall"));
+  // Closing frees the window, and with it the port and the database objects.
+  setAttribute(Qt::WA_DeleteOnClose);
+  // Fixed single border with only the system menu: no minimise or maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(size());
+  move(357, 11);
+
+  QPalette memo = ui->Memo1->palette();
+  memo.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
+  memo.setColor(QPalette::Text, Lime);
+  ui->Memo1->setPalette(memo);
+  ui->Memo1->viewport()->setCursor(Qt::PointingHandCursor);
+  for (QWidget* button : {ui->bb08, ui->bb05, ui->BitBtn1, ui->bb12}) {
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::black);
+    button->setPalette(palette);
+  }
+  // The grid keeps its selection visible when the focus is elsewhere.
+  QPalette grid = ui->gr->palette();
+  grid.setColor(QPalette::Inactive, QPalette::Highlight, grid.color(QPalette::Active, QPalette::Highlight));
+  grid.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                grid.color(QPalette::Active, QPalette::HighlightedText));
+  ui->gr->setPalette(grid);
+
+  // The cycle tells new bytes from the port's repeated text by watching the port's reads.
+  auto watch = std::make_unique<TReadWatch>(serial::MakeSystemCommLayer());
+  TReadWatch& watched = *watch;
+  SP = std::make_unique<serial::TSerialPort>(std::move(watch));
+  SP->SetCommPort(serial::TCommPort::cpCOM1);
+  FLog = std::make_unique<TMemoLog>(*ui->Memo1);
+  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FStore, *FLog,
+                                           [] { return QDateTime::currentDateTime(); });
+  SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
+  FGridModel = std::make_unique<TCallGridModel>();
+  FGridModel->setSourceModel(&FStore->dsCall());
+  BindCallGrid(*ui->gr, *FGridModel);
+
+  Timer->setObjectName(QStringLiteral("Timer"));
+  Timer->setInterval(TimerInterval);
+  connect(Timer, &QTimer::timeout, this, &TfmtCall::TimerTimer);
+  connect(ui->bb08, &QPushButton::clicked, this, &TfmtCall::bb08Click);
+  connect(ui->bb05, &QPushButton::clicked, this, &TfmtCall::bb05Click);
+  connect(ui->BitBtn1, &QPushButton::clicked, this, &TfmtCall::BitBtn1Click);
+  connect(ui->bb12, &QPushButton::clicked, this, &TfmtCall::bb12Click);
+  // bb12 is the cancel button: Esc clicks it from anywhere in the window.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, ui->bb12,
+          &QPushButton::click);
+  ShowState();
+}
+
+TfmtCall::~TfmtCall() {
+  Timer->stop();
+  // The grid outlives the store as a child widget: unbind it before the list goes.
+  ui->gr->setModel(nullptr);
+  SP->AfterReceive = nullptr;
+}
+
+void TfmtCall::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfmtCall::closeEvent(QCloseEvent* event) {
+  event->accept();
+}
+
+void TfmtCall::FormShow() {
+  const std::optional<QDateTime> day = FStore->fcDataAtual(QStringLiteral("N"));
+  // Without the server's date the list stays closed; the first tick after a connect opens the local day.
+  if (!day) {
+    FErrorBox(*this, FStore->LastError());
+  } else {
+    FCycle->SetDataAtual(*day);
+    if (!FStore->OpenDayList(*day)) FErrorBox(*this, FStore->LastError());
+  }
+  ui->gr->setFocus();
+}
+
+void TfmtCall::bb08Click() {
+  if (!SP->OpenPort()) {
+    FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
+    return;
+  }
+  FState.PortOpened();
+  ShowState();
+  QApplication::beep();
+}
+
+void TfmtCall::bb05Click() {
+  if (!SP->ClosePort()) {
+    FErrorBox(*this, QStringLiteral("Não foi possível fechar a porta"));
+    return;
+  }
+  FState.PortClosed();
+  ShowState();
+}
+
+void TfmtCall::bb12Click() {
+  close();
+}
+
+void TfmtCall::BitBtn1Click() {}
+
+void TfmtCall::TimerTimer() {
+  FCycle->TimerTimer();
+}
+
+void TfmtCall::ShowState() {
+  setWindowTitle(FState.Caption());
+  ui->bb08->setEnabled(FState.ConnectEnabled());
+  ui->bb05->setEnabled(FState.DisconnectEnabled());
+  if (FState.TimerOn()) {
+    Timer->start();
+  } else {
+    Timer->stop();
+  }
+}
+
+}  // namespace window
