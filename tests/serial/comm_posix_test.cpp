@@ -117,16 +117,4 @@ TEST_F(CommPosix, CloseTakesOnlyHandlesItOpened) {
   EXPECT_FALSE(comm->Close(0));  // standard input is no port of this layer
 }
 
-TEST_F(CommPosix, AnotherLayerCannotOpenAHeldPort) {
-  TRedirect redirect("COM1", pty.SlavePath());
-  const TCommHandle held = comm->Open("COM1");
-  ASSERT_NE(held, serial::InvalidCommHandle);
-  auto other = serial::MakeSystemCommLayer();
-  EXPECT_EQ(other->Open("COM1"), serial::InvalidCommHandle);
-  EXPECT_TRUE(comm->Close(held));
-  const TCommHandle now = other->Open("COM1");
-  EXPECT_NE(now, serial::InvalidCommHandle);
-  EXPECT_TRUE(other->Close(now));
-}
-
 }  // namespace

@@ -70,14 +70,6 @@ TEST_F(SerialLine, SeveralLinesBetweenTwoReadsComeAsOneText) {
   EXPECT_EQ(delivered.size(), 1u);
 }
 
-TEST_F(SerialLine, AReadWithNothingWaitingReturnsAtOnceWithThePreviousText) {
-  Send("abc");
-  EXPECT_EQ(Receive(), "abc");
-  EXPECT_EQ(Receive(), "abc");
-  port.PurgeInput();
-  EXPECT_EQ(Receive(), "");
-}
-
 TEST_F(SerialLine, PurgeInputEmptiesTheQueue) {
   Send("to be thrown away\r\n");
   port.PurgeInput();
@@ -117,13 +109,6 @@ TEST_F(SerialLine, ASecondOpenOfAHeldPortFailsUntilItIsClosed) {
 
   port.ClosePort();
   EXPECT_TRUE(second.OpenPort());
-}
-
-TEST_F(SerialLine, ReopeningAnOpenPortEmptiesTheText) {
-  Send("before");
-  EXPECT_EQ(Receive(), "before");
-  EXPECT_TRUE(port.OpenPort());
-  EXPECT_EQ(Receive(), "");
 }
 
 // A pseudo-terminal keeps speed, stop bits and the XON/XOFF characters, but not parity or data bits.

@@ -231,9 +231,18 @@ TEST(SerialPortSettings, AnUnreadableRecordIsNotWrittenBack) {
   EXPECT_TRUE(fake.port.IsOpen());
 }
 
+using TChange = std::function<void(TSerialPort&)>;
+
+TChange Flow(TFlowControl value) {
+  return [value](TSerialPort& p) { p.SetFlowControl(value); };
+}
+TChange Strip(bool value) {
+  return [value](TSerialPort& p) { p.SetStripNullChars(value); };
+}
+
 struct TFlagCase {
   const char* name;
-  std::function<void(TSerialPort&)> change;
+  std::vector<TChange> changes;
   std::uint32_t driverFlags;
   std::uint32_t expected;
 };
@@ -242,48 +251,33 @@ TEST(SerialPortSettings, FlagOptionsSetTheirBitsAndClearThemWhenSwitchedBack) {
   // Binary 0x1, DTR enabled 0x10, TXContinueOnXoff 0x80, RTS enabled 0x1000.
   constexpr std::uint32_t kDriver = 0x1091;
   const std::vector<TFlagCase> cases = {
-      {"fcXON_XOFF", [](TSerialPort& p) { p.SetFlowControl(TFlowControl::fcXON_XOFF); }, kDriver, 0x1391},
-      {"fcRTS_CTS", [](TSerialPort& p) { p.SetFlowControl(TFlowControl::fcRTS_CTS); }, kDriver, 0x2095},
-      {"fsDSR_DTR", [](TSerialPort& p) { p.SetFlowControl(TFlowControl::fsDSR_DTR); }, kDriver, 0x10A9},
-      {"ParityErrorChecking", [](TSerialPort& p) { p.SetParityErrorChecking(true); }, kDriver, 0x1093},
-      {"ParityErrorReplacement", [](TSerialPort& p) { p.SetParityErrorReplacement(true); }, kDriver, 0x1491},
-      {"StripNullChars", [](TSerialPort& p) { p.SetStripNullChars(true); }, kDriver, 0x1891},
-      {"XON/XOFF then none",
-       [](TSerialPort& p) {
-         p.SetFlowControl(TFlowControl::fcXON_XOFF);
-         p.SetFlowControl(TFlowControl::fcNone);
-       },
-       kDriver, 0x1091},
-      {"RTS/CTS then none",
-       [](TSerialPort& p) {
-         p.SetFlowControl(TFlowControl::fcRTS_CTS);
-         p.SetFlowControl(TFlowControl::fcNone);
-       },
-       kDriver, 0x1091},
+      {"fcXON_XOFF", {Flow(TFlowControl::fcXON_XOFF)}, kDriver, 0x1391},
+      {"fcRTS_CTS", {Flow(TFlowControl::fcRTS_CTS)}, kDriver, 0x2095},
+      {"fsDSR_DTR", {Flow(TFlowControl::fsDSR_DTR)}, kDriver, 0x10A9},
+      {"ParityErrorChecking", {[](TSerialPort& p) { p.SetParityErrorChecking(true); }}, kDriver, 0x1093},
+      {"ParityErrorReplacement",
+       {[](TSerialPort& p) { p.SetParityErrorReplacement(true); }},
+       kDriver,
+       0x1491},
+      {"StripNullChars", {Strip(true)}, kDriver, 0x1891},
+      {"XON/XOFF then none", {Flow(TFlowControl::fcXON_XOFF), Flow(TFlowControl::fcNone)}, kDriver, 0x1091},
+      {"RTS/CTS then none", {Flow(TFlowControl::fcRTS_CTS), Flow(TFlowControl::fcNone)}, kDriver, 0x1091},
       {"DSR/DTR then XON/XOFF",
-       [](TSerialPort& p) {
-         p.SetFlowControl(TFlowControl::fsDSR_DTR);
-         p.SetFlowControl(TFlowControl::fcXON_XOFF);
-       },
-       kDriver, 0x1391},
+       {Flow(TFlowControl::fsDSR_DTR), Flow(TFlowControl::fcXON_XOFF)},
+       kDriver,
+       0x1391},
       // Once an option was set, the driver's own XON/XOFF no longer survives fcNone.
-      {"strip then not, driver XON/XOFF",
-       [](TSerialPort& p) {
-         p.SetStripNullChars(true);
-         p.SetStripNullChars(false);
-       },
-       0x1391, 0x1091},
+      {"strip then not, driver XON/XOFF", {Strip(true), Strip(false)}, 0x1391, 0x1091},
       // RTS becomes the handshake; a DTR line the driver holds disabled stays so.
-      {"fcRTS_CTS, DTR and RTS disabled", [](TSerialPort& p) { p.SetFlowControl(TFlowControl::fcRTS_CTS); },
-       0x0081, 0x2085},
+      {"fcRTS_CTS, DTR and RTS disabled", {Flow(TFlowControl::fcRTS_CTS)}, 0x0081, 0x2085},
   };
   for (const TFlagCase& c : cases) {
     SCOPED_TRACE(c.name);
     TPortOnFakeLine fake;
     fake.line->state.Flags = c.driverFlags;
     fake.OpenQuietly();
-    c.change(fake.port);
-    ASSERT_FALSE(fake.line->written.empty());
+    for (const TChange& change : c.changes) change(fake.port);
+    ASSERT_EQ(fake.line->written.size(), c.changes.size());
     EXPECT_EQ(fake.line->written.back().Flags, c.expected);
   }
 }

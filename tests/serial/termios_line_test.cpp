@@ -117,17 +117,4 @@ TEST(TermiosLine, FlagBitsTermiosHonoursAreCarriedTheRestKeptInTheRecord) {
   EXPECT_EQ(serial::FromTermios(t, kept).Flags, cf::Binary | cf::Null);
 }
 
-TEST(TermiosLine, RawLineHasNoLineDisciplineProcessing) {
-  termios2 t{};
-  t.c_iflag = ICRNL | IXON | ISTRIP | BRKINT;
-  t.c_oflag = OPOST | ONLCR;
-  t.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
-  t.c_cflag = CS7 | PARENB | B9600;
-  serial::MakeRaw(t);
-  EXPECT_EQ(t.c_iflag, 0u);
-  EXPECT_EQ(t.c_oflag & OPOST, 0u);
-  EXPECT_EQ(t.c_lflag, 0u);
-  EXPECT_EQ(t.c_cflag, unsigned{CS8 | CREAD | CLOCAL | B9600});
-}
-
 }  // namespace

@@ -1,6 +1,5 @@
 #include "ptypair.h"
 
-#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -50,18 +49,6 @@ bool TPty::Write(const std::string& bytes) {
     }
   }
   return FMaster >= 0;
-}
-
-std::string TPty::ReadAvailable(int timeoutMs) {
-  std::string bytes;
-  pollfd ready{FMaster, POLLIN, 0};
-  while (FMaster >= 0 && ::poll(&ready, 1, bytes.empty() ? timeoutMs : 0) > 0 && (ready.revents & POLLIN)) {
-    char buffer[512];
-    const ssize_t got = ::read(FMaster, buffer, sizeof buffer);
-    if (got <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  return bytes;
 }
 
 void TPty::CloseMaster() {

@@ -22,8 +22,6 @@ class TPty {
 
   // Writes every byte on the master side.
   bool Write(const std::string& bytes);
-  // Bytes the slave side has sent back, waiting at most timeoutMs for the first of them.
-  std::string ReadAvailable(int timeoutMs);
   // Closes the master: the slave sees a hang-up and everything unread is lost.
   void CloseMaster();
 
