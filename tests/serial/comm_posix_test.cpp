@@ -1,7 +1,11 @@
 // The POSIX comm layer against a pseudo-terminal, checked from the kernel's side of the line where the
 // component's own answer would prove nothing; and the ways an open must fail.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -110,6 +114,39 @@ TEST_F(CommPosix, AVanishedFarSideMakesTheQueueUnreadable) {
   EXPECT_FALSE(comm->Read(handle, buffer, sizeof buffer, got));
   EXPECT_EQ(got, 0u);
   EXPECT_TRUE(comm->Close(handle));
+}
+
+// Another program holding the device with its own lock, here a child process.
+TEST_F(CommPosix, APortAnotherProcessHoldsDoesNotOpen) {
+  TRedirect redirect("COM1", pty.SlavePath());
+  int locked[2];
+  int release[2];
+  ASSERT_EQ(::pipe(locked), 0);
+  ASSERT_EQ(::pipe(release), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+    char go = 0;
+    const bool handshake = ::write(locked[1], &ok, 1) == 1 && ::read(release[0], &go, 1) == 1;
+    ::_exit(handshake ? 0 : 1);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(locked[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 'y');
+
+  serial::TSerialPort port;
+  port.SetCommPort(serial::TCommPort::cpCOM1);
+  EXPECT_FALSE(port.OpenPort());
+  EXPECT_FALSE(port.IsOpen());
+
+  ASSERT_EQ(::write(release[1], "x", 1), 1);
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0);
+  for (int fd : {locked[0], locked[1], release[0], release[1]}) ::close(fd);
+  EXPECT_TRUE(port.OpenPort());
 }
 
 TEST_F(CommPosix, CloseTakesOnlyHandlesItOpened) {
