@@ -1,0 +1,234 @@
+// The receive cycle end to end: bytes on a real pseudo-terminal, calls in a real database.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "cyclefixture.h"
+#include "pgcluster.h"
+
+namespace window {
+namespace {
+
+using namespace std::string_literals;
+using testsupport::TEngine;
+
+const QDateTime Morning(QDate(2026, 12, 9), QTime(10, 20, 0));
+
+class ReceiveCycleTest : public testing::TestWithParam<TEngine> {
+ protected:
+  TCycleRig Rig{GetParam(), Morning};
+};
+
+TEST_P(ReceiveCycleTest, BurstOfFiftyLinesInOneTickStoresAndLogsEachOnce) {
+  std::string burst;
+  for (int i = 0; i < 50; ++i) {
+    burst += CallLine(QStringLiteral("09/12/2610:15:%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
+                      QStringLiteral("2%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(), "0113456789") +
+             "\r\n";
+  }
+  Rig.Send(burst);
+  Rig.Tick();
+  Rig.Tick();  // the port's text of the first tick is not handed on again
+
+  const QStringList stored = Rig.StoredCalls();
+  ASSERT_EQ(stored.size(), 50);
+  EXPECT_EQ(stored.front(), "200|0113456789|2026-12-09 10:15:00");
+  EXPECT_EQ(stored.back(), "249|0113456789|2026-12-09 10:15:49");
+  EXPECT_EQ(Rig.Query(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL")).at(0).at(0).toInt(), 50);
+  ASSERT_EQ(Rig.Log.Lines.size(), 50);
+  EXPECT_EQ(Rig.Log.Lines.back(),
+            "09/12/2610:15:49  01 249      00:01:230113456789                           ");
+  EXPECT_EQ(Rig.ListedExtensions().size(), 50);
+}
+
+TEST_P(ReceiveCycleTest, LineSplitAcrossTwoTicksIsStoredOnceAndWhole) {
+  const std::string line = CallLine("09/12/2610:15:30", "201", "0113456789", "4321") + "\r\n";
+  Rig.Send(line.substr(0, 30));
+  Rig.Tick();
+  EXPECT_TRUE(Rig.StoredCalls().isEmpty());
+  EXPECT_TRUE(Rig.Log.Lines.isEmpty());
+  Rig.Send(line.substr(30));
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), QStringList{"201|0113456789|2026-12-09 10:15:30"});
+  EXPECT_EQ(Rig.Query(QStringLiteral("SELECT SENH FROM TBCALL")).at(0).at(0).toString().trimmed(), "4321");
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+}
+
+TEST_P(ReceiveCycleTest, GarbageLineIsLoggedAndStampedButNotStored) {
+  Rig.Now = QDateTime(QDate(2026, 12, 9), QTime(10, 21, 7));
+  Rig.Send("+++ ATH0 noise on the line\r\n");
+  Rig.Tick();
+
+  EXPECT_TRUE(Rig.StoredCalls().isEmpty());
+  EXPECT_EQ(Rig.Log.Lines, QStringList{"+++ ATH0 noise on the line"});
+  EXPECT_EQ(Rig.Stamp(), QDateTime(QDate(2026, 12, 9), QTime(10, 21, 7)));
+}
+
+TEST_P(ReceiveCycleTest, ZeroBytesInABurstLoseNothingElse) {
+  Rig.Send("\0"s + CallLine("09/12/2610:15:01", "201", "111") + "\r\n\0\0"s +
+           CallLine("09/12/2610:15:02", "202", "222") + "\r\n" + CallLine("09/12/2610:15:03", "203", "333") +
+           "\r\n\0"s);
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), (QStringList{"201|111|2026-12-09 10:15:01", "202|222|2026-12-09 10:15:02",
+                                            "203|333|2026-12-09 10:15:03"}));
+  EXPECT_EQ(Rig.Log.Lines.size(), 3);
+}
+
+TEST_P(ReceiveCycleTest, EightyColumnLineIsLoggedWithoutItsPersonalCode) {
+  Rig.Send(CallLine("09/12/2610:15:30", "201", "0113456789", "9876") + "\r\n");
+  Rig.Tick();
+
+  ASSERT_EQ(Rig.Log.Lines.size(), 1);
+  EXPECT_EQ(Rig.Log.Lines[0], "09/12/2610:15:30  01 201      00:01:230113456789                            ");
+  EXPECT_EQ(Rig.Log.Lines[0].size(), 76);
+  EXPECT_EQ(Rig.StoredCalls().size(), 1);
+}
+
+TEST_P(ReceiveCycleTest, WindowsTextIsLoggedAsUnicode) {
+  Rig.Send("Liga\xE7\xE3o recusada\r\n");
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.Log.Lines, QStringList{QStringLiteral(u"Ligação recusada")});
+}
+
+TEST_P(ReceiveCycleTest, TickWithoutBytesChangesNothingButTheDayCheck) {
+  Rig.Send(CallLine("09/12/2610:15:30", "201", "0113456789") + "\r\n");
+  Rig.Tick();
+  const std::optional<QDateTime> stamp = Rig.Stamp();
+  ASSERT_TRUE(stamp);
+
+  Rig.Now = Rig.Now.addSecs(1);
+  Rig.Tick();
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls().size(), 1);
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+  EXPECT_EQ(Rig.Log.Clears, 0);
+  EXPECT_EQ(Rig.Stamp(), stamp);
+}
+
+TEST_P(ReceiveCycleTest, LineWithoutAnEndIsTakenAfterAQuietTick) {
+  Rig.Send(CallLine("09/12/2610:15:30", "201", "0113456789"));
+  Rig.Tick();
+  EXPECT_TRUE(Rig.StoredCalls().isEmpty());
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), QStringList{"201|0113456789|2026-12-09 10:15:30"});
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+}
+
+TEST_P(ReceiveCycleTest, OverlongRunIsLoggedAndDroppedAndTheNextLineStored) {
+  Rig.Send(std::string(3000, '#'));
+  Rig.Tick();
+  Rig.Send(std::string(1200, '#') + "\r\n" + CallLine("09/12/2610:15:30", "201", "0113456789") + "\r\n");
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), QStringList{"201|0113456789|2026-12-09 10:15:30"});
+  ASSERT_EQ(Rig.Log.Lines.size(), 2);
+  EXPECT_EQ(Rig.Log.Lines[0], QString(76, QLatin1Char('#')));
+}
+
+TEST_P(ReceiveCycleTest, RefusedInsertIsKeptAndStoredWithTheNextCall) {
+  Rig.Db.BreakInserts();
+  Rig.Send(CallLine("09/12/2610:15:30", "201", "111") + "\r\n");
+  Rig.Tick();
+  EXPECT_TRUE(Rig.StoredCalls().isEmpty());
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+  EXPECT_TRUE(Rig.Stamp());
+
+  Rig.Db.MendInserts();
+  Rig.Send(CallLine("09/12/2610:15:40", "202", "222") + "\r\n");
+  Rig.Tick();
+  EXPECT_EQ(Rig.StoredCalls(), (QStringList{"201|111|2026-12-09 10:15:30", "202|222|2026-12-09 10:15:40"}));
+}
+
+TEST_P(ReceiveCycleTest, FirstCallAfterMidnightIsStoredAndTheDayTurnsInTheSameTick) {
+  Rig.Now = QDateTime(QDate(2026, 12, 9), QTime(23, 59, 59));
+  Rig.Send(CallLine("09/12/2623:59:58", "201", "111") + "\r\n");
+  Rig.Tick();
+  EXPECT_EQ(Rig.ListedExtensions(), QStringList{"201"});
+
+  Rig.Now = QDateTime(QDate(2026, 12, 10), QTime(0, 0, 2));
+  Rig.Send(CallLine("10/12/2600:00:01", "202", "222") + "\r\n");
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), (QStringList{"201|111|2026-12-09 23:59:58", "202|222|2026-12-10 00:00:01"}));
+  EXPECT_EQ(Rig.Cycle->FDataAtual(), QDateTime(QDate(2026, 12, 10), QTime(0, 0)));
+  EXPECT_EQ(Rig.ListedExtensions(), QStringList{"202"});
+  EXPECT_EQ(Rig.Log.Clears, 1);
+  EXPECT_TRUE(Rig.Log.Lines.isEmpty());
+}
+
+TEST_P(ReceiveCycleTest, ListOpenedForTheLocalDayWhenTheWindowHadNone) {
+  Rig.Cycle->SetDataAtual(QDateTime());
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.Cycle->FDataAtual(), QDateTime(QDate(2026, 12, 9), QTime(0, 0)));
+  EXPECT_EQ(Rig.Log.Clears, 1);
+}
+
+// The server goes away while calls arrive: nothing is lost, nothing stored twice.
+class ReceiveCycleOutageTest : public testing::Test {
+ protected:
+  testsupport::TPostgresCluster Cluster = testsupport::TPostgresCluster::FromEnvironment();
+  TCycleRig Rig{TEngine::Postgres, Morning};
+  // A failed test must not leave the server down for the next.
+  void TearDown() override { Cluster.Start(); }
+};
+
+TEST_F(ReceiveCycleOutageTest, CallsDuringAnOutageAreStoredOnceWhenTheServerIsBack) {
+  Rig.Send(CallLine("09/12/2610:15:00", "201", "111") + "\r\n");
+  Rig.Tick();
+  Cluster.Stop();
+  for (const char* extension : {"202", "203", "204"}) {
+    Rig.Now = Rig.Now.addSecs(1);
+    Rig.Send(CallLine("09/12/2610:15:0" + std::string(1, extension[2]), extension, "222") + "\r\n");
+    Rig.Tick();
+  }
+  EXPECT_EQ(Rig.Store.PendingCount(), 3);
+  EXPECT_EQ(Rig.Log.Lines.size(), 4);
+  EXPECT_EQ(Rig.ListedExtensions(), (QStringList{"201", "202", "203", "204"}));
+
+  Cluster.Start();
+  Rig.Send(CallLine("09/12/2610:15:05", "205", "555") + "\r\n");
+  Rig.Tick();
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), (QStringList{"201|111|2026-12-09 10:15:00", "202|222|2026-12-09 10:15:02",
+                                            "203|222|2026-12-09 10:15:03", "204|222|2026-12-09 10:15:04",
+                                            "205|555|2026-12-09 10:15:05"}));
+  EXPECT_EQ(Rig.Store.PendingCount(), 0);
+}
+
+TEST_F(ReceiveCycleOutageTest, ReopenAtTheChangeOfDayIsRetriedUntilTheServerIsBack) {
+  Cluster.Stop();
+  Rig.Now = QDateTime(QDate(2026, 12, 10), QTime(0, 0, 2));
+  Rig.Send(CallLine("10/12/2600:00:01", "202", "222") + "\r\n");
+  Rig.Tick();
+  Rig.Tick();
+  EXPECT_EQ(Rig.Cycle->FDataAtual(), QDateTime(QDate(2026, 12, 10), QTime(0, 0)));
+  EXPECT_EQ(Rig.ListedExtensions(), QStringList{"202"});
+
+  Cluster.Start();
+  // Written by the host system meanwhile: only a list read again from the server shows it.
+  Rig.Query(
+      QStringLiteral("INSERT INTO TBCALL (RAMA, DATA) VALUES ('300', '2026-12-10 00:00:30') RETURNING RAMA"));
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.ListedExtensions(), (QStringList{"300", "202"}));
+  EXPECT_EQ(Rig.Log.Clears, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, ReceiveCycleTest, testing::Values(TEngine::Sqlite));
+INSTANTIATE_TEST_SUITE_P(Postgres, ReceiveCycleTest, testing::Values(TEngine::Postgres));
+
+}  // namespace
+}  // namespace window
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
