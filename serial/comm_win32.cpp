@@ -1,0 +1,115 @@
+// The comm layer over the Win32 communications API.
+#include <windows.h>
+
+#include "comm.h"
+
+namespace serial {
+namespace {
+
+HANDLE Native(TCommHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// The DCB flag bitfields, in the order of the flag word's bits (comm.h numbers them the same way).
+std::uint32_t Bits(std::uint32_t value, int shift) { return value << shift; }
+DWORD Field(std::uint32_t flags, int shift, int width) { return (flags >> shift) & ((1u << width) - 1u); }
+
+std::uint32_t FlagsOf(const DCB& dcb) {
+  return Bits(dcb.fBinary, 0) | Bits(dcb.fParity, 1) | Bits(dcb.fOutxCtsFlow, 2) | Bits(dcb.fOutxDsrFlow, 3) |
+         Bits(dcb.fDtrControl, 4) | Bits(dcb.fDsrSensitivity, 6) | Bits(dcb.fTXContinueOnXoff, 7) |
+         Bits(dcb.fOutX, 8) | Bits(dcb.fInX, 9) | Bits(dcb.fErrorChar, 10) | Bits(dcb.fNull, 11) |
+         Bits(dcb.fRtsControl, 12) | Bits(dcb.fAbortOnError, 14);
+}
+
+void SetFlags(DCB& dcb, std::uint32_t flags) {
+  dcb.fBinary = Field(flags, 0, 1);
+  dcb.fParity = Field(flags, 1, 1);
+  dcb.fOutxCtsFlow = Field(flags, 2, 1);
+  dcb.fOutxDsrFlow = Field(flags, 3, 1);
+  dcb.fDtrControl = Field(flags, 4, 2);
+  dcb.fDsrSensitivity = Field(flags, 6, 1);
+  dcb.fTXContinueOnXoff = Field(flags, 7, 1);
+  dcb.fOutX = Field(flags, 8, 1);
+  dcb.fInX = Field(flags, 9, 1);
+  dcb.fErrorChar = Field(flags, 10, 1);
+  dcb.fNull = Field(flags, 11, 1);
+  dcb.fRtsControl = Field(flags, 12, 2);
+  dcb.fAbortOnError = Field(flags, 14, 1);
+}
+
+class TWin32Comm final : public TCommLayer {
+ public:
+  TCommHandle Open(const std::string& deviceName) override {
+    // The \\.\ form also reaches COM10 and above, which the bare name does not.
+    const std::string path = "\\\\.\\" + deviceName;
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return InvalidCommHandle;
+    // A read returns at once with what is queued: the receive cycle polls and must never wait.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    SetCommTimeouts(handle, &timeouts);
+    return reinterpret_cast<TCommHandle>(handle);
+  }
+
+  bool GetState(TCommHandle handle, TLineSettings& settings) override {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(Native(handle), &dcb)) return false;
+    settings.BaudRate = dcb.BaudRate;
+    settings.Flags = FlagsOf(dcb);
+    settings.XonLim = dcb.XonLim;
+    settings.XoffLim = dcb.XoffLim;
+    settings.ByteSize = dcb.ByteSize;
+    settings.Parity = dcb.Parity;
+    settings.StopBits = dcb.StopBits;
+    settings.XonChar = dcb.XonChar;
+    settings.XoffChar = dcb.XoffChar;
+    settings.ErrorChar = dcb.ErrorChar;
+    settings.EofChar = dcb.EofChar;
+    settings.EvtChar = dcb.EvtChar;
+    return true;
+  }
+
+  bool SetState(TCommHandle handle, const TLineSettings& settings) override {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = settings.BaudRate;
+    SetFlags(dcb, settings.Flags);
+    dcb.XonLim = settings.XonLim;
+    dcb.XoffLim = settings.XoffLim;
+    dcb.ByteSize = settings.ByteSize;
+    dcb.Parity = settings.Parity;
+    dcb.StopBits = settings.StopBits;
+    dcb.XonChar = settings.XonChar;
+    dcb.XoffChar = settings.XoffChar;
+    dcb.ErrorChar = settings.ErrorChar;
+    dcb.EofChar = settings.EofChar;
+    dcb.EvtChar = settings.EvtChar;
+    return SetCommState(Native(handle), &dcb) != 0;
+  }
+
+  bool ClearError(TCommHandle handle, std::uint32_t& bytesWaiting) override {
+    DWORD errors = 0;
+    COMSTAT status{};
+    const bool ok = ClearCommError(Native(handle), &errors, &status) != 0;
+    // With the far side gone the call fails (ERROR_BAD_COMMAND) and reports nothing waiting.
+    bytesWaiting = ok ? status.cbInQue : 0;
+    return ok;
+  }
+
+  bool Read(TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
+    DWORD done = 0;
+    const bool ok = ReadFile(Native(handle), buffer, count, &done, nullptr) != 0;
+    bytesRead = done;
+    return ok;
+  }
+
+  bool Purge(TCommHandle handle, std::uint32_t flags) override { return PurgeComm(Native(handle), flags) != 0; }
+
+  bool Close(TCommHandle handle) override { return CloseHandle(Native(handle)) != 0; }
+};
+
+}  // namespace
+
+std::unique_ptr<TCommLayer> MakeSystemCommLayer() { return std::make_unique<TWin32Comm>(); }
+
+}  // namespace serial

@@ -1,0 +1,110 @@
+// The far end under Wine. run-test maps COM1 to a fixed path and listens on the 127.0.0.1 port named
+// in LOGCHAMADAS_FAR_END; each connection gets a fresh pseudo-terminal pair whose slave appears at that
+// path (far-end-session), and the connection is relayed to its master. So a far end is one TCP
+// connection: what it sends reaches COM1, and shutting it down closes the master.
+#include <winsock2.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "farend.h"
+
+namespace testsupport {
+
+namespace {
+
+constexpr const char* kFarEndVariable = "LOGCHAMADAS_FAR_END";
+// Bounds the waits on the Linux side (a pseudo-terminal appearing, a relay ending); both take
+// milliseconds when things work.
+constexpr DWORD kPatienceMs = 20000;
+
+std::string SocketError(const std::string& what) { return what + " (WSA error " + std::to_string(WSAGetLastError()) + ")"; }
+
+bool StartWinsock(std::string& error) {
+  static const int result = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data);
+  }();
+  if (result != 0) error = "WSAStartup failed with " + std::to_string(result);
+  return result == 0;
+}
+
+bool ParseAddress(const char* text, sockaddr_in& address) {
+  const std::string value = text;
+  const auto colon = value.rfind(':');
+  if (colon == std::string::npos) return false;
+  const unsigned long host = inet_addr(value.substr(0, colon).c_str());
+  char* end = nullptr;
+  const unsigned long port = std::strtoul(value.c_str() + colon + 1, &end, 10);
+  if (host == INADDR_NONE || *end != '\0' || port == 0 || port > 65535) return false;
+  address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = host;
+  address.sin_port = htons(static_cast<u_short>(port));
+  return true;
+}
+
+class TWineFarEnd final : public TFarEnd {
+ public:
+  explicit TWineFarEnd(SOCKET connection) : FSocket(connection) {}
+  ~TWineFarEnd() override { Vanish(); }
+  TWineFarEnd(const TWineFarEnd&) = delete;
+  TWineFarEnd& operator=(const TWineFarEnd&) = delete;
+
+  bool Write(const std::string& bytes) override {
+    std::size_t sent = 0;
+    while (FSocket != INVALID_SOCKET && sent < bytes.size()) {
+      const int n = send(FSocket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+      if (n == SOCKET_ERROR) return false;
+      sent += static_cast<std::size_t>(n);
+    }
+    return sent == bytes.size();
+  }
+
+  // Returns once the session has ended, which it does only after closing the pseudo-terminal's
+  // master: from then on COM1 has no far end.
+  void Vanish() override {
+    if (FSocket == INVALID_SOCKET) return;
+    shutdown(FSocket, SD_SEND);
+    char discard[256];
+    while (recv(FSocket, discard, sizeof discard, 0) > 0) {
+    }
+    closesocket(FSocket);
+    FSocket = INVALID_SOCKET;
+  }
+
+ private:
+  SOCKET FSocket;
+};
+
+}  // namespace
+
+std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
+  const char* where = std::getenv(kFarEndVariable);
+  sockaddr_in address;
+  if (where == nullptr || !ParseAddress(where, address)) {
+    error = std::string(kFarEndVariable) + " does not name the far-end listener (run the test through run-test)";
+    return nullptr;
+  }
+  if (!StartWinsock(error)) return nullptr;
+  const SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (connection == INVALID_SOCKET) {
+    error = SocketError("socket failed");
+    return nullptr;
+  }
+  auto farEnd = std::make_unique<TWineFarEnd>(connection);
+  const DWORD patience = kPatienceMs;
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&patience), sizeof patience);
+  if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+    error = SocketError(std::string("cannot reach the far-end listener at ") + where);
+    return nullptr;
+  }
+  char ready = 0;
+  if (recv(connection, &ready, 1, 0) != 1 || ready != 'R') {
+    error = SocketError("the far-end session did not report its pseudo-terminal ready");
+    return nullptr;
+  }
+  return farEnd;
+}
+
+}  // namespace testsupport
