@@ -6,11 +6,17 @@
 namespace serial {
 namespace {
 
-HANDLE Native(TCommHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE Native(TCommHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 
 // The DCB flag bitfields, in the order of the flag word's bits (comm.h numbers them the same way).
-std::uint32_t Bits(std::uint32_t value, int shift) { return value << shift; }
-DWORD Field(std::uint32_t flags, int shift, int width) { return (flags >> shift) & ((1u << width) - 1u); }
+std::uint32_t Bits(std::uint32_t value, int shift) {
+  return value << shift;
+}
+DWORD Field(std::uint32_t flags, int shift, int width) {
+  return (flags >> shift) & ((1u << width) - 1u);
+}
 
 std::uint32_t FlagsOf(const DCB& dcb) {
   return Bits(dcb.fBinary, 0) | Bits(dcb.fParity, 1) | Bits(dcb.fOutxCtsFlow, 2) | Bits(dcb.fOutxDsrFlow, 3) |
@@ -103,13 +109,17 @@ class TWin32Comm final : public TCommLayer {
     return ok;
   }
 
-  bool Purge(TCommHandle handle, std::uint32_t flags) override { return PurgeComm(Native(handle), flags) != 0; }
+  bool Purge(TCommHandle handle, std::uint32_t flags) override {
+    return PurgeComm(Native(handle), flags) != 0;
+  }
 
   bool Close(TCommHandle handle) override { return CloseHandle(Native(handle)) != 0; }
 };
 
 }  // namespace
 
-std::unique_ptr<TCommLayer> MakeSystemCommLayer() { return std::make_unique<TWin32Comm>(); }
+std::unique_ptr<TCommLayer> MakeSystemCommLayer() {
+  return std::make_unique<TWin32Comm>();
+}
 
 }  // namespace serial

@@ -20,4 +20,14 @@ class TFarEnd {
 // A fresh line with "COM1" mapped to its near end; null, with the reason in error, when none can be made.
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error);
 
+// What the system under the near end is known not to do, so the bodies can state it instead of
+// skipping. Wine shares a device whatever sharing mode the program asks for, and sets a rate termios
+// has no constant for through a custom divisor that a pseudo-terminal ignores (the line then holds
+// 38400). Windows itself does both; so does Linux.
+struct TLineLimits {
+  bool refusesSecondOpen = true;
+  bool keepsRatesWithoutAConstant = true;
+};
+TLineLimits LineLimits();
+
 }  // namespace testsupport

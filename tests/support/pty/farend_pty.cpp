@@ -27,6 +27,8 @@ class TPtyFarEnd final : public TFarEnd {
 
 }  // namespace
 
+TLineLimits LineLimits() { return {}; }
+
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
   auto pty = std::make_unique<TPty>();
   if (!pty->IsOpen()) {

@@ -18,7 +18,9 @@ constexpr const char* kFarEndVariable = "LOGCHAMADAS_FAR_END";
 // milliseconds when things work.
 constexpr DWORD kPatienceMs = 20000;
 
-std::string SocketError(const std::string& what) { return what + " (WSA error " + std::to_string(WSAGetLastError()) + ")"; }
+std::string SocketError(const std::string& what) {
+  return what + " (WSA error " + std::to_string(WSAGetLastError()) + ")";
+}
 
 bool StartWinsock(std::string& error) {
   static const int result = [] {
@@ -79,11 +81,16 @@ class TWineFarEnd final : public TFarEnd {
 
 }  // namespace
 
+TLineLimits LineLimits() {
+  return {.refusesSecondOpen = false, .keepsRatesWithoutAConstant = false};
+}
+
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
   const char* where = std::getenv(kFarEndVariable);
   sockaddr_in address;
   if (where == nullptr || !ParseAddress(where, address)) {
-    error = std::string(kFarEndVariable) + " does not name the far-end listener (run the test through run-test)";
+    error =
+        std::string(kFarEndVariable) + " does not name the far-end listener (run the test through run-test)";
     return nullptr;
   }
   if (!StartWinsock(error)) return nullptr;
