@@ -17,6 +17,8 @@
 #include "calllistmodel.h"
 #include "fmtcallrig.h"
 #include "serialport.h"
+#include "startup.h"
+#include "storesettings.h"
 
 namespace window {
 
@@ -189,6 +191,33 @@ class TfmtCallTest : public QObject {
     const QLocale locale = QLocale::system();
     QCOMPARE(Cell(grid, 1, calls::ccDATA),
              locale.toString(QDateTime(today, QTime(9, 30, 15)), DateTimeWithSecondsFormat(locale)));
+  }
+
+  void FormShowWithoutTheCallTable() {
+    TFmtCallRig rig;
+    rig.Db.Exec(QStringLiteral("DROP TABLE TBCALL"));
+    rig.Boxes.Arm();
+    rig.Show();
+    const std::optional<TBoxSeen> box = rig.Boxes.Take();
+    QVERIFY(box);
+    QCOMPARE(box->Title, QStringLiteral("Error"));
+    QVERIFY2(box->Text.contains(QStringLiteral("no such table: TBCALL")), qPrintable(box->Text));
+    QCOMPARE(rig.Grid().model()->rowCount(), 0);
+    QCOMPARE(rig.fmtCall->windowTitle(), Started);
+  }
+
+  void StartupWithoutTheDatabase() {
+    TFmtCallRig rig;  // the ODBC configuration, which names only alQuivarProd
+    calls::TStoreSettings settings = rig.Db.Settings();
+    settings.AliasName = QStringLiteral("noSuchSource");
+    QStringList reports;
+    QCOMPARE(RunLogger(settings, [&reports](const QString& text) { reports.append(text); }), 1);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].startsWith(
+                 QStringLiteral("Não foi possível conectar ao banco de dados \"noSuchSource\".")),
+             qPrintable(reports[0]));
+    QVERIFY2(reports[0].contains(QStringLiteral("Data source name not found")), qPrintable(reports[0]));
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
   }
 
   void GridColumns() {
