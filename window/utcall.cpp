@@ -24,7 +24,30 @@ static void InitWindowResources() {
 namespace window {
 
 namespace {
+
 const QColor Lime(0, 255, 0);
+
+// Colours that follow the system's palette, which a form file cannot say.
+void ApplyColours(Ui::TfmtCall& ui) {
+  QPalette memo = ui.Memo1->palette();
+  memo.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
+  memo.setColor(QPalette::Text, Lime);
+  ui.Memo1->setPalette(memo);
+  ui.Memo1->viewport()->setCursor(Qt::PointingHandCursor);
+  for (QWidget* button : {ui.bb08, ui.bb05, ui.BitBtn1, ui.bb12}) {
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::black);
+    button->setPalette(palette);
+  }
+  // The grid keeps its selection visible when the focus is elsewhere.
+  QPalette grid = ui.gr->palette();
+  grid.setColor(QPalette::Inactive, QPalette::Highlight, grid.color(QPalette::Active, QPalette::Highlight));
+  grid.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                grid.color(QPalette::Active, QPalette::HighlightedText));
+  ui.gr->setPalette(grid);
+}
+
 }  // namespace
 
 void ShowErrorBox(QWidget& parent, const QString& text) {
@@ -49,23 +72,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox,
   setFixedSize(size());
   move(357, 11);
 
-  QPalette memo = ui->Memo1->palette();
-  memo.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
-  memo.setColor(QPalette::Text, Lime);
-  ui->Memo1->setPalette(memo);
-  ui->Memo1->viewport()->setCursor(Qt::PointingHandCursor);
-  for (QWidget* button : {ui->bb08, ui->bb05, ui->BitBtn1, ui->bb12}) {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::black);
-    button->setPalette(palette);
-  }
-  // The grid keeps its selection visible when the focus is elsewhere.
-  QPalette grid = ui->gr->palette();
-  grid.setColor(QPalette::Inactive, QPalette::Highlight, grid.color(QPalette::Active, QPalette::Highlight));
-  grid.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                grid.color(QPalette::Active, QPalette::HighlightedText));
-  ui->gr->setPalette(grid);
+  ApplyColours(*ui);
 
   // The cycle tells new bytes from the port's repeated text by watching the port's reads.
   auto watch = std::make_unique<TReadWatch>(serial::MakeSystemCommLayer());
@@ -97,6 +104,7 @@ TfmtCall::~TfmtCall() {
   Timer->stop();
   // The grid outlives the store as a child widget: unbind it before the list goes.
   ui->gr->setModel(nullptr);
+  // SP outlives the cycle its handler calls.
   SP->AfterReceive = nullptr;
 }
 
