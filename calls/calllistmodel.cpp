@@ -17,7 +17,7 @@ QVariant TCallListModel::data(const QModelIndex& index, int role) const {
   const TCallRow& row = Row(index.row());
   switch (index.column()) {
     case ccDATA:
-      return row.DATA;
+      return row.DATA.DateTime();
     case ccRAMA:
       return row.RAMA.Text();
     case ccNUME_DISC:
@@ -61,7 +61,7 @@ Qt::ItemFlags TCallListModel::flags(const QModelIndex& index) const {
   return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-void TCallListModel::Reset(std::vector<TCallRow> rows) {
+void TCallListModel::Reset(TRowBlocks rows) {
   beginResetModel();
   FRows = std::move(rows);
   endResetModel();

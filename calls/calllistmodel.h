@@ -2,9 +2,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <vector>
 
-#include "callrow.h"
+#include "rowblocks.h"
 
 namespace calls {
 
@@ -26,12 +25,12 @@ class TCallListModel final : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  void Reset(std::vector<TCallRow> rows);
+  void Reset(TRowBlocks rows);
   void Append(const TCallRow& row);
   const TCallRow& Row(int row) const { return FRows[static_cast<std::size_t>(row)]; }
 
  private:
-  std::vector<TCallRow> FRows;
+  TRowBlocks FRows;
 };
 
 }  // namespace calls

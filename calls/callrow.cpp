@@ -5,7 +5,7 @@ namespace calls {
 TCallRow CallRowFrom(const TCallRecord& call) {
   const TLocalDateTime& d = call.DATA;
   TCallRow row;
-  row.DATA = QDateTime(QDate(d.Year, d.Month, d.Day), QTime(d.Hour, d.Minute, d.Second));
+  row.DATA = TLocalStamp(QDate(d.Year, d.Month, d.Day), QTime(d.Hour, d.Minute, d.Second));
   row.RAMA.Assign(QString::fromStdString(call.RAMA));
   row.NUME_DISC.Assign(QString::fromStdString(call.NUME_DISC));
   row.DURA.Assign(QString::fromStdString(call.DURA));

@@ -3,34 +3,17 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTimeZone>
-#include <array>
 #include <deque>
 
 #include "calllistmodel.h"
+#include "dayreader.h"
 #include "odbcdiag.h"
 #include "storesettings.h"
 
 namespace calls {
 
 namespace {
-
-// Fixed-width columns come back padded with blanks from some servers (PostgreSQL) and not from others.
-QString TrimEnd(const QString& text) {
-  qsizetype length = text.size();
-  while (length > 0 && text[length - 1] == QLatin1Char(' ')) --length;
-  return text.left(length);
-}
-
-template <int Width>
-void AssignRead(TFixedText<Width>& field, const QVariant& value) {
-  if (value.isNull()) {
-    field.AssignNull();
-  } else {
-    field.Assign(TrimEnd(value.toString()));
-  }
-}
 
 // Date-times come back as such, except from SQLite, which holds them as text.
 QDateTime ToDateTime(const QVariant& value) {
@@ -41,21 +24,6 @@ QDateTime ToDateTime(const QVariant& value) {
     if (parsed.isValid()) return parsed;
   }
   return {};
-}
-
-constexpr std::array<const char*, ccCount> ColumnNames = {"DATA", "RAMA", "NUME_DISC", "DURA",
-                                                          "TRON", "SENH", "TIPO"};
-
-TCallRow ReadRow(const QSqlQuery& query, const std::array<int, ccCount>& at) {
-  TCallRow row;
-  row.DATA = ToDateTime(query.value(at[ccDATA]));
-  AssignRead(row.RAMA, query.value(at[ccRAMA]));
-  AssignRead(row.NUME_DISC, query.value(at[ccNUME_DISC]));
-  AssignRead(row.DURA, query.value(at[ccDURA]));
-  AssignRead(row.TRON, query.value(at[ccTRON]));
-  AssignRead(row.SENH, query.value(at[ccSENH]));
-  AssignRead(row.TIPO, query.value(at[ccTIPO]));
-  return row;
 }
 
 }  // namespace
@@ -150,7 +118,7 @@ struct TCallStore::TImpl {
     if (!Db.transaction()) return Fail(Db.lastError(), nullptr);
     for (const TCallRow& row : Pending) {
       UpCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
-      UpCall->bindValue(QStringLiteral(":DATA"), row.DATA);
+      UpCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
       UpCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
       UpCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
       UpCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
@@ -175,20 +143,12 @@ struct TCallStore::TImpl {
     return Pending.empty() || Run([this] { return TryApply(); });
   }
 
-  bool ReadDay(const QDateTime& day, std::vector<TCallRow>& rows) {
+  bool ReadDay(const QDateTime& day, TRowBlocks& rows) {
     rows.clear();
-    QSqlQuery query(Db);
-    query.setForwardOnly(true);
-    if (!query.prepare(S.SelectDayList)) return Fail(query.lastError(), &query);
-    query.bindValue(QStringLiteral(":DATA"), day);
-    if (!query.exec()) return Fail(query.lastError(), &query);
-    std::array<int, ccCount> at{};
-    for (int column = 0; column < ccCount; ++column) {
-      at[column] = query.record().indexOf(QLatin1String(ColumnNames[column]));
-      if (at[column] < 0) return Fail(QStringLiteral("TBCALL has no column %1").arg(ColumnNames[column]));
-    }
-    while (query.next()) rows.push_back(ReadRow(query, at));
-    return !query.lastError().isValid() || Fail(query.lastError(), &query);
+    TReadFailure failure;
+    if (ReadDayRows(ConnectionHandle(Db), S.SelectDayList, day, rows, failure)) return true;
+    Lost = Lost || failure.Lost;
+    return Fail(failure.Text);
   }
 
   bool ReadClock(std::optional<QDateTime>& now) {
@@ -210,10 +170,10 @@ bool TCallStore::Connect() {
 }
 
 bool TCallStore::OpenDayList(const QDateTime& day) {
-  std::vector<TCallRow> rows;
+  TRowBlocks rows;
   const bool read = FImpl->Run([&] { return FImpl->ReadDay(day, rows); });
   if (!read) rows.clear();
-  rows.insert(rows.end(), FImpl->Pending.begin(), FImpl->Pending.end());
+  for (const TCallRow& row : FImpl->Pending) rows.push_back(row);
   FImpl->Model.Reset(std::move(rows));
   return read;
 }

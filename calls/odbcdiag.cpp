@@ -1,12 +1,12 @@
 #include "odbcdiag.h"
 
-#include <sql.h>
 #include <sqlext.h>
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlResult>
+#include <QStringList>
 #include <QVariant>
 
 namespace calls {
@@ -17,10 +17,6 @@ namespace {
 SQLHANDLE HandleOf(const QVariant& handle) {
   if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE)) return nullptr;
   return *static_cast<const SQLHANDLE*>(handle.constData());
-}
-
-SQLHDBC ConnectionHandle(const QSqlDatabase& db) {
-  return db.driver() ? HandleOf(db.driver()->handle()) : nullptr;
 }
 
 bool LostState(const QByteArray& state) {
@@ -48,6 +44,10 @@ bool DeadConnection(SQLHDBC dbc) {
 
 }  // namespace
 
+SQLHDBC ConnectionHandle(const QSqlDatabase& db) {
+  return db.isOpen() && db.driver() ? HandleOf(db.driver()->handle()) : nullptr;
+}
+
 QString DbmsName(const QSqlDatabase& db) {
   SQLHDBC dbc = ConnectionHandle(db);
   if (dbc == nullptr) return {};
@@ -57,13 +57,30 @@ QString DbmsName(const QSqlDatabase& db) {
   return QString::fromLatin1(reinterpret_cast<const char*>(name));
 }
 
+bool ConnectionLost(SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle) {
+  return AnyLostState(handleType, handle) || AnyLostState(SQL_HANDLE_DBC, dbc) || DeadConnection(dbc);
+}
+
 bool ConnectionLost(const QSqlDatabase& db, const QSqlQuery* query) {
-  SQLHDBC dbc = ConnectionHandle(db);
-  if (query != nullptr && query->result() != nullptr &&
-      AnyLostState(SQL_HANDLE_STMT, HandleOf(query->result()->handle()))) {
-    return true;
+  SQLHANDLE statement =
+      query != nullptr && query->result() != nullptr ? HandleOf(query->result()->handle()) : nullptr;
+  return ConnectionLost(ConnectionHandle(db), SQL_HANDLE_STMT, statement);
+}
+
+QString DiagText(SQLSMALLINT handleType, SQLHANDLE handle) {
+  QStringList messages;
+  for (SQLSMALLINT record = 1; handle != nullptr; ++record) {
+    SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+    SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, record, state, &native, message,
+                                      SQL_MAX_MESSAGE_LENGTH, &length))) {
+      break;
+    }
+    messages.push_back(QString::fromUtf16(reinterpret_cast<const char16_t*>(message)));
   }
-  return AnyLostState(SQL_HANDLE_DBC, dbc) || DeadConnection(dbc);
+  return messages.join(QLatin1Char('\n'));
 }
 
 }  // namespace calls

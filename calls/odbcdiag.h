@@ -1,6 +1,8 @@
-// What Qt's ODBC driver does not tell: the server's product name and whether a failure means the
-// connection is gone. Both are read from the ODBC handles underneath Qt.
+// What Qt's ODBC driver does not tell: the server's product name, whether a failure means the
+// connection is gone, and the handle for work done on ODBC directly.
 #pragma once
+
+#include <sql.h>
 
 #include <QString>
 
@@ -9,11 +11,19 @@ class QSqlQuery;
 
 namespace calls {
 
+// The ODBC connection under an open Qt connection (null when there is none).
+SQLHDBC ConnectionHandle(const QSqlDatabase& db);
+
 // SQL_DBMS_NAME of an open connection, e.g. "PostgreSQL", "SQLite", "Microsoft SQL Server".
 QString DbmsName(const QSqlDatabase& db);
 
-// True when the last failure of the query (or of the connection itself, when query is null) came
-// from a lost connection: SQLSTATE class 08, a server shutdown (57P0x), or a dead connection.
+// True when the diagnostics of the handle, or of the connection, tell of a lost connection:
+// SQLSTATE class 08, a server shutdown (57P0x), or a connection the driver reports dead.
+bool ConnectionLost(SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle);
+// The same for the last failure of a Qt query (or of the connection itself, when query is null).
 bool ConnectionLost(const QSqlDatabase& db, const QSqlQuery* query);
+
+// The driver's messages on a handle, one per line.
+QString DiagText(SQLSMALLINT handleType, SQLHANDLE handle);
 
 }  // namespace calls

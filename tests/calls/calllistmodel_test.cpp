@@ -47,13 +47,31 @@ TEST(CallListModel, ARowHoldsTheCallCutToItsWidthsWithTipoNull) {
 
 TEST(CallListModel, AppendingAnnouncesOneRowAtTheEnd) {
   TCallListModel model;
-  model.Reset({CallRowFrom(Record()), CallRowFrom(Record())});
+  TRowBlocks rows;
+  rows.push_back(CallRowFrom(Record()));
+  rows.push_back(CallRowFrom(Record()));
+  model.Reset(std::move(rows));
   std::vector<std::pair<int, int>> inserted;
   QObject::connect(&model, &QAbstractItemModel::rowsInserted,
                    [&](const QModelIndex&, int first, int last) { inserted.emplace_back(first, last); });
   model.Append(CallRowFrom(Record()));
   EXPECT_EQ(inserted, (std::vector<std::pair<int, int>>{{2, 2}}));
   EXPECT_EQ(model.rowCount(), 3);
+}
+
+TEST(CallListModel, RowsSpanningBlocksKeepTheirOrder) {
+  TRowBlocks rows;
+  for (int i = 0; i < 10000; ++i) {
+    TCallRecord call = Record();
+    call.RAMA = std::to_string(i % 1000);
+    rows.push_back(CallRowFrom(call));
+  }
+  TCallListModel model;
+  model.Reset(std::move(rows));
+  ASSERT_EQ(model.rowCount(), 10000);
+  for (const int row : {0, 4095, 4096, 8191, 8192, 9999}) {
+    EXPECT_EQ(model.data(model.index(row, ccRAMA)).toString(), QString::number(row % 1000)) << row;
+  }
 }
 
 TEST(CallListModel, TextKeepsAccentsWithinTheWidth) {

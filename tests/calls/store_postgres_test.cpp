@@ -50,7 +50,7 @@ TEST_F(PostgresOutage, CallsArrivingWhileTheServerIsDownAreStoredOnceWhenItIsBac
 }
 
 TEST(PostgresLogin, AWrongPasswordGivesTheServersText) {
-  testsupport::THostDatabase host(TEngine::Postgres, QStringLiteral("store-Postgres"));
+  testsupport::THostDatabase host(TEngine::Postgres, QStringLiteral("store-odbc"));
   calls::TStoreSettings settings = host.Settings(QStringLiteral("wrong-password"));
   settings.Password = QStringLiteral("not-the-password");
   calls::TCallStore store(settings);

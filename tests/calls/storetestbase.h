@@ -44,7 +44,7 @@ inline QVariantList ListColumn(const QAbstractItemModel& model, int column) {
 class TStoreTestBase {
  protected:
   void Open(testsupport::TEngine engine, std::optional<calls::TStoreSettings> settings = std::nullopt) {
-    Host.emplace(engine, QStringLiteral("store-%1").arg(EngineName(engine)));
+    Host.emplace(engine, QStringLiteral("store-odbc"));
     Store.emplace(settings ? *settings : Host->Settings());
     ASSERT_TRUE(Store->Connect()) << Store->LastError().toStdString();
   }

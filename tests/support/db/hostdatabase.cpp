@@ -14,8 +14,6 @@ namespace testsupport {
 
 namespace {
 
-const QString AdminConnection = QStringLiteral("testsupport-admin");
-
 // Debian's own [SQLite] entry names a library bookworm does not ship; the Unicode psqlODBC driver
 // keeps accented text intact where the ANSI one garbles it.
 const char* OdbcInst =
@@ -83,24 +81,38 @@ QSqlQuery Run(QSqlDatabase& db, const QString& statement, const QVariantList& va
 
 }  // namespace
 
+THostDatabase::TConnectionName::~TConnectionName() {
+  QSqlDatabase::removeDatabase(Name);
+}
+
 THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(engine) {
   if (engine == TEngine::Postgres) {
     FUser = TPostgresCluster::UserName();
     FPassword = TPostgresCluster::Password();
   }
   const QString absolute = QDir(folder).absolutePath();
+  // unixODBC takes ODBCSYSINI once per process and keeps it.
+  static const QString firstFolder = absolute;
+  if (absolute != firstFolder) {
+    Throw(QStringLiteral("one ODBC folder per process: %1, not %2").arg(firstFolder, absolute));
+  }
   QDir().mkpath(absolute);
   WriteFile(absolute + QStringLiteral("/odbcinst.ini"), QString::fromLatin1(OdbcInst));
-  WriteFile(absolute + QStringLiteral("/odbc.ini"), SourceSection(engine, absolute));
+  const QString sources = absolute + QStringLiteral("/odbc.ini");
+  WriteFile(sources, SourceSection(engine, absolute));
   qputenv("ODBCSYSINI", QFile::encodeName(absolute));
-  qputenv("ODBCINI", QFile::encodeName(absolute + QStringLiteral("/odbc.ini")));
+  qputenv("ODBCINI", QFile::encodeName(sources));
+  // unixODBC's driver manager keeps what it read of odbc.ini for 20 s, keyed by the search mode
+  // among other things: a mode of its own per engine lets a process switch engines at once.
+  qputenv("ODBCSEARCH", engine == TEngine::Sqlite ? "ODBC_USER_DSN" : "ODBC_BOTH_DSN");
 
-  FAdmin = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), AdminConnection);
+  FAdmin = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), FAdminName.Name);
   FAdmin.setDatabaseName(QStringLiteral("alQuivarProd"));
   FAdmin.setUserName(FUser);
   FAdmin.setPassword(FPassword);
-  if (!FAdmin.open())
+  if (!FAdmin.open()) {
     Throw(QStringLiteral("cannot open the test's source: %1").arg(FAdmin.lastError().text()));
+  }
   for (const char* table : {"TBCALL", "TBPARA"}) Exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(table));
   for (const QString& statement : ReadFile(ScriptFor(engine)).split(QLatin1Char(';'))) {
     QString sql;
@@ -111,11 +123,7 @@ THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(en
   }
 }
 
-THostDatabase::~THostDatabase() {
-  FAdmin.close();
-  FAdmin = QSqlDatabase();
-  QSqlDatabase::removeDatabase(AdminConnection);
-}
+THostDatabase::~THostDatabase() = default;
 
 calls::TStoreSettings THostDatabase::Settings(const QString& connectionName) const {
   calls::TStoreSettings settings = calls::DefaultStoreSettings();
@@ -144,6 +152,17 @@ int THostDatabase::Count(const QString& statement, const QVariantList& values) {
   const std::vector<QVariantList> rows = Rows(statement, values);
   if (rows.size() != 1 || rows.front().size() != 1) Throw(QStringLiteral("not one value: %1").arg(statement));
   return rows.front().front().toInt();
+}
+
+void THostDatabase::ExecBatch(const QString& statement, const std::vector<QVariantList>& rows) {
+  QSqlQuery query(FAdmin);
+  if (!FAdmin.transaction() || !query.prepare(statement))
+    Throw(statement + QStringLiteral(": cannot prepare"));
+  for (const QVariantList& row : rows) {
+    for (int i = 0; i < row.size(); ++i) query.bindValue(i, row[i]);
+    if (!query.exec()) Throw(QStringLiteral("%1: %2").arg(statement, query.lastError().text()));
+  }
+  if (!FAdmin.commit()) Throw(QStringLiteral("%1: %2").arg(statement, FAdmin.lastError().text()));
 }
 
 void THostDatabase::BreakInserts() {

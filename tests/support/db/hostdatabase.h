@@ -16,7 +16,8 @@ enum class TEngine { Sqlite, Postgres };
 
 class THostDatabase {
  public:
-  // Throws std::runtime_error when the source cannot be made (a missing cluster included).
+  // Throws std::runtime_error when the source cannot be made (a missing cluster included). unixODBC
+  // reads its folder once per process: every THostDatabase of a process must use the same folder.
   THostDatabase(TEngine engine, const QString& folder);
   ~THostDatabase();
   THostDatabase(const THostDatabase&) = delete;
@@ -29,15 +30,24 @@ class THostDatabase {
   void Exec(const QString& statement, const QVariantList& values = {});
   std::vector<QVariantList> Rows(const QString& statement, const QVariantList& values = {});
   int Count(const QString& statement, const QVariantList& values = {});
+  // One prepared statement run once per row, all in one transaction (to fill large tables).
+  void ExecBatch(const QString& statement, const std::vector<QVariantList>& rows);
 
   // Makes every insert into TBCALL fail (a trigger or constraint), and undoes it.
   void BreakInserts();
   void MendInserts();
 
  private:
+  // Drops the connection's name once FAdmin, declared after it, is gone; also when the constructor throws.
+  struct TConnectionName {
+    QString Name;
+    ~TConnectionName();
+  };
+
   TEngine FEngine;
   QString FUser;
   QString FPassword;
+  TConnectionName FAdminName{QStringLiteral("testsupport-admin")};
   QSqlDatabase FAdmin;
 };
 
