@@ -1,5 +1,7 @@
 #include "hostdatabase.h"
 
+#include <dlfcn.h>
+
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -21,6 +23,17 @@ const char* OdbcInst =
     "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n"
     "[PostgreSQL Unicode]\n"
     "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n";
+
+// Qt unloads its ODBC plugin at exit and unixODBC with it, whose caches then look leaked to
+// LeakSanitizer: keep the driver manager's libraries loaded for the life of the process.
+void KeepOdbcLoaded() {
+  static const bool kept = [] {
+    for (const char* library : {"libodbc.so.2", "libodbcinst.so.2"})
+      dlopen(library, RTLD_NOW | RTLD_NODELETE);
+    return true;
+  }();
+  (void)kept;
+}
 
 [[noreturn]] void Throw(const QString& what) {
   throw std::runtime_error(what.toStdString());
@@ -86,6 +99,7 @@ THostDatabase::TConnectionName::~TConnectionName() {
 }
 
 THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(engine) {
+  KeepOdbcLoaded();
   if (engine == TEngine::Postgres) {
     FUser = TPostgresCluster::UserName();
     FPassword = TPostgresCluster::Password();
