@@ -1,5 +1,7 @@
 #include "calllistmodel.h"
 
+#include <array>
+
 namespace calls {
 
 int TCallListModel::rowCount(const QModelIndex& parent) const {
@@ -36,25 +38,12 @@ QVariant TCallListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TCallListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  switch (section) {
-    case ccDATA:
-      return QStringLiteral("Data");
-    case ccRAMA:
-      return QStringLiteral("Ramal");
-    case ccNUME_DISC:
-      return QStringLiteral("Número Discado");
-    case ccDURA:
-      return QStringLiteral("Duração");
-    case ccTRON:
-      return QStringLiteral("Tronco");
-    case ccSENH:
-      return QStringLiteral("SENH");
-    case ccTIPO:
-      return QStringLiteral("TIPO");
-    default:
-      return {};
-  }
+  // The hidden columns keep their field names.
+  static constexpr std::array<const char16_t*, ccCount> Titles = {
+      u"Data", u"Ramal", u"Número Discado", u"Duração", u"Tronco", u"SENH", u"TIPO"};
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ccCount)
+    return {};
+  return QString::fromUtf16(Titles[static_cast<std::size_t>(section)]);
 }
 
 Qt::ItemFlags TCallListModel::flags(const QModelIndex& index) const {
