@@ -18,6 +18,7 @@ struct TStoreSettings;
 
 class TCallStore {
  public:
+  // One store per TStoreSettings::DatabaseName at a time (it names the Qt connection).
   explicit TCallStore(const TStoreSettings& settings);
   ~TCallStore();
   TCallStore(const TCallStore&) = delete;
@@ -44,7 +45,8 @@ class TCallStore {
   // The server's current date and time for "S"; midnight of the server's date for anything else.
   std::optional<QDateTime> fcDataAtual(const QString& flag);
 
-  // The list as a read-only model for the grid.
+  // The list as a read-only model for the grid: columns DATA (a QDateTime), RAMA, NUME_DISC, DURA,
+  // TRON, SENH, TIPO (calllistmodel.h: TCallColumn; IsHiddenColumn says which the grid hides).
   QAbstractItemModel& dsCall();
 
   int PendingCount() const;
