@@ -113,7 +113,11 @@ class TWin32Comm final : public TCommLayer {
     return PurgeComm(Native(handle), flags) != 0;
   }
 
-  bool Close(TCommHandle handle) override { return CloseHandle(Native(handle)) != 0; }
+  // INVALID_HANDLE_VALUE is also the current process's pseudo-handle, which CloseHandle "closes"
+  // with success; a port that is not open has nothing to close.
+  bool Close(TCommHandle handle) override {
+    return handle != InvalidCommHandle && CloseHandle(Native(handle)) != 0;
+  }
 };
 
 }  // namespace
