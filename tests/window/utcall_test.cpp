@@ -188,9 +188,9 @@ class TfmtCallTest : public QObject {
     QCOMPARE(Cell(grid, 1, calls::ccRAMA), QStringLiteral("203"));
     QCOMPARE(Cell(grid, 1, calls::ccNUME_DISC), QStringLiteral("1130002000"));
     QCOMPARE(Cell(grid, 1, calls::ccTRON), QStringLiteral("02"));
-    const QLocale locale = QLocale::system();
+    // The system's formats are Brazilian here (see main).
     QCOMPARE(Cell(grid, 1, calls::ccDATA),
-             locale.toString(QDateTime(today, QTime(9, 30, 15)), DateTimeWithSecondsFormat(locale)));
+             today.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral(" 09:30:15"));
   }
 
   void FormShowWithoutTheCallTable() {
@@ -283,10 +283,11 @@ class TfmtCallTest : public QObject {
 }  // namespace window
 
 int main(int argc, char* argv[]) {
-  // Off screen, with the runtime folder Qt wants (private to the user) and the system formats fixed.
+  // Off screen, with the runtime folder Qt wants (private to the user) and the dates of a Brazilian site.
   QTemporaryDir runtime;
   qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("LC_TIME", "pt_BR.UTF-8");
   QApplication application(argc, argv);
   window::InstallFontSubstitutes();
   window::TfmtCallTest test;
