@@ -1,5 +1,5 @@
 // The call store while its PostgreSQL server goes away and comes back (the shared cluster is
-// stopped and started again), and the server's refusal of a login.
+// stopped and started again), refuses a commit, or refuses a login.
 #include "calllistmodel.h"
 #include "pgcluster.h"
 #include "storesettings.h"
@@ -13,7 +13,7 @@ using testsupport::TPostgresCluster;
 
 namespace {
 
-class PostgresOutage : public ::testing::Test, protected storetest::TStoreTestBase {
+class PostgresServer : public ::testing::Test, protected storetest::TStoreTestBase {
  protected:
   void SetUp() override { Open(TEngine::Postgres); }
   // Whatever happens in a test, the next one finds the server running.
@@ -22,7 +22,7 @@ class PostgresOutage : public ::testing::Test, protected storetest::TStoreTestBa
   TPostgresCluster Cluster = TPostgresCluster::FromEnvironment();
 };
 
-TEST_F(PostgresOutage, ARestartWhileIdleCostsNoCall) {
+TEST_F(PostgresServer, ARestartWhileIdleCostsNoCall) {
   ASSERT_TRUE(Store->InsertCall(Call(14, 9, 0, 1, "A")));
   Cluster.Stop();
   Cluster.Start();
@@ -31,7 +31,7 @@ TEST_F(PostgresOutage, ARestartWhileIdleCostsNoCall) {
   EXPECT_EQ(StoredRamas(), (QStringList{"A", "B"}));
 }
 
-TEST_F(PostgresOutage, CallsArrivingWhileTheServerIsDownAreStoredOnceWhenItIsBack) {
+TEST_F(PostgresServer, CallsArrivingWhileTheServerIsDownAreStoredOnceWhenItIsBack) {
   ASSERT_TRUE(Store->InsertCall(Call(14, 9, 0, 1, "A")));
   Cluster.Stop();
   EXPECT_FALSE(Store->InsertCall(Call(14, 9, 0, 2, "B")));
@@ -46,6 +46,27 @@ TEST_F(PostgresOutage, CallsArrivingWhileTheServerIsDownAreStoredOnceWhenItIsBac
   ASSERT_TRUE(Store->InsertCall(Call(14, 9, 0, 4, "D"))) << Store->LastError().toStdString();
   EXPECT_TRUE(Store->StampLastTransmission(At(14, 9, 0, 4)));
   EXPECT_EQ(Store->PendingCount(), 0);
+  EXPECT_EQ(StoredRamas(), (QStringList{"A", "B", "C", "D"}));
+}
+
+// A deferred constraint trigger lets every insert through and fails the commit.
+TEST_F(PostgresServer, ACommitThatFailsKeepsEveryRowPending) {
+  ASSERT_TRUE(Store->InsertCall(Call(14, 9, 0, 1, "A")));
+  Host->Exec(
+      QStringLiteral("CREATE OR REPLACE FUNCTION tbcall_refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                     "'BEGIN RAISE EXCEPTION ''refused at commit''; END'"));
+  Host->Exec(
+      QStringLiteral("CREATE CONSTRAINT TRIGGER tbcall_at_commit AFTER INSERT ON tbcall "
+                     "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION tbcall_refuse()"));
+  EXPECT_FALSE(Store->InsertCall(Call(14, 9, 0, 2, "B")));
+  EXPECT_FALSE(Store->InsertCall(Call(14, 9, 0, 3, "C")));
+  EXPECT_TRUE(Store->LastError().contains(QStringLiteral("refused at commit")))
+      << Store->LastError().toStdString();
+  EXPECT_EQ(Store->PendingCount(), 2);
+  EXPECT_EQ(StoredRamas(), (QStringList{"A"}));
+
+  Host->Exec(QStringLiteral("DROP TRIGGER tbcall_at_commit ON tbcall"));
+  ASSERT_TRUE(Store->InsertCall(Call(14, 9, 0, 4, "D"))) << Store->LastError().toStdString();
   EXPECT_EQ(StoredRamas(), (QStringList{"A", "B", "C", "D"}));
 }
 
