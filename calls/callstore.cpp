@@ -30,19 +30,19 @@ QDateTime ToDateTime(const QVariant& value) {
 
 struct TCallStore::TImpl {
   explicit TImpl(const TStoreSettings& settings)
-      : S(settings), Db(QSqlDatabase::addDatabase(QStringLiteral("QODBC"), settings.DatabaseName)) {}
+      : S(settings), dbMain(QSqlDatabase::addDatabase(QStringLiteral("QODBC"), settings.DatabaseName)) {}
 
   ~TImpl() {
     Close();
-    Db = QSqlDatabase();
+    dbMain = QSqlDatabase();
     QSqlDatabase::removeDatabase(S.DatabaseName);
   }
 
   TStoreSettings S;
-  QSqlDatabase Db;
+  QSqlDatabase dbMain;
   const TDialect* Dialect = &S.UnknownDialect;
-  std::optional<QSqlQuery> UpCall;
-  std::optional<QSqlQuery> UpPara;
+  std::optional<QSqlQuery> upCall;
+  std::optional<QSqlQuery> quUpPara;
   std::deque<TCallRow> Pending;  // arrival order
   TCallListModel Model;
   QString Error;
@@ -50,7 +50,7 @@ struct TCallStore::TImpl {
 
   bool Fail(const QSqlError& error, const QSqlQuery* query) {
     Error = error.text();
-    Lost = Lost || ConnectionLost(Db, query);
+    Lost = Lost || ConnectionLost(dbMain, query);
     return false;
   }
 
@@ -60,26 +60,26 @@ struct TCallStore::TImpl {
   }
 
   void Close() {
-    UpCall.reset();
-    UpPara.reset();
-    Db.close();
+    upCall.reset();
+    quUpPara.reset();
+    dbMain.close();
   }
 
   bool Prepare(std::optional<QSqlQuery>& query, const QString& statement) {
-    query.emplace(Db);
+    query.emplace(dbMain);
     return query->prepare(statement) || Fail(query->lastError(), &*query);
   }
 
   bool Open() {
     Close();
     Lost = true;
-    Db.setDatabaseName(S.AliasName);
-    Db.setUserName(S.UserName);
-    Db.setPassword(S.Password);
-    if (!Db.open()) return Fail(Db.lastError(), nullptr);
-    Dialect = &S.DialectFor(DbmsName(Db));
+    dbMain.setDatabaseName(S.AliasName);
+    dbMain.setUserName(S.UserName);
+    dbMain.setPassword(S.Password);
+    if (!dbMain.open()) return Fail(dbMain.lastError(), nullptr);
+    Dialect = &S.DialectFor(DbmsName(dbMain));
     SetSessionZone();
-    if (!Prepare(UpCall, S.InsertCall) || !Prepare(UpPara, S.UpdatePara)) {
+    if (!Prepare(upCall, S.upCallInsertSQL) || !Prepare(quUpPara, S.quUpParaSQL)) {
       Close();
       return false;
     }
@@ -91,7 +91,7 @@ struct TCallStore::TImpl {
   // through fcDataAtual is then the server's local time.
   void SetSessionZone() {
     if (Dialect->SessionSetup.isEmpty()) return;
-    QSqlQuery query(Db);
+    QSqlQuery query(dbMain);
     if (query.prepare(Dialect->SessionSetup)) {
       query.bindValue(QStringLiteral(":ZONE"), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
       query.exec();
@@ -115,44 +115,44 @@ struct TCallStore::TImpl {
   // Every pending row in one transaction: all are stored or none is, and none leaves the pending set
   // before the commit succeeded, so a retry never stores a row twice.
   bool TryApply() {
-    if (!Db.transaction()) return Fail(Db.lastError(), nullptr);
+    if (!dbMain.transaction()) return Fail(dbMain.lastError(), nullptr);
     for (const TCallRow& row : Pending) {
-      UpCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
-      UpCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
-      UpCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
-      UpCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
-      UpCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
-      UpCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
-      UpCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
-      if (!UpCall->exec()) {
-        Fail(UpCall->lastError(), &*UpCall);
-        Db.rollback();
+      upCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
+      upCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
+      upCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
+      upCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
+      upCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
+      upCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
+      upCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
+      if (!upCall->exec()) {
+        Fail(upCall->lastError(), &*upCall);
+        dbMain.rollback();
         return false;
       }
     }
-    if (!Db.commit()) {
-      Fail(Db.lastError(), nullptr);
-      Db.rollback();
+    if (!dbMain.commit()) {
+      Fail(dbMain.lastError(), nullptr);
+      dbMain.rollback();
       return false;
     }
     Pending.clear();
     return true;
   }
 
-  bool ApplyPending() {
+  bool quCallAfterPost() {
     return Pending.empty() || Run([this] { return TryApply(); });
   }
 
   bool ReadDay(const QDateTime& day, TRowBlocks& rows) {
     rows.clear();
     TReadFailure failure;
-    if (ReadDayRows(ConnectionHandle(Db), S.SelectDayList, day, rows, failure)) return true;
+    if (ReadDayRows(ConnectionHandle(dbMain), S.quCallSQL, day, rows, failure)) return true;
     Lost = Lost || failure.Lost;
     return Fail(failure.Text);
   }
 
   bool ReadClock(std::optional<QDateTime>& now) {
-    QSqlQuery query(Db);
+    QSqlQuery query(dbMain);
     query.setForwardOnly(true);
     if (!query.exec(Dialect->ClockQuery) || !query.next()) return Fail(query.lastError(), &query);
     now = ToDateTime(query.value(QStringLiteral("data_atua")));
@@ -180,7 +180,7 @@ bool TCallStore::OpenDayList(const QDateTime& day) {
 
 bool TCallStore::InsertCall(const TCallRecord& call) {
   const auto limit = static_cast<std::size_t>(FImpl->S.PendingLimit);
-  if (FImpl->Pending.size() >= limit && !FImpl->ApplyPending()) {
+  if (FImpl->Pending.size() >= limit && !FImpl->quCallAfterPost()) {
     FImpl->Error = QStringLiteral("Chamada recusada: %1 chamadas já aguardam o servidor (%2)")
                        .arg(limit)
                        .arg(FImpl->Error);
@@ -189,13 +189,13 @@ bool TCallStore::InsertCall(const TCallRecord& call) {
   const TCallRow row = CallRowFrom(call);
   FImpl->Pending.push_back(row);
   FImpl->Model.Append(row);
-  return FImpl->ApplyPending();
+  return FImpl->quCallAfterPost();
 }
 
 bool TCallStore::StampLastTransmission(const QDateTime& when) {
   return FImpl->Run([&] {
-    FImpl->UpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), when);
-    return FImpl->UpPara->exec() || FImpl->Fail(FImpl->UpPara->lastError(), &*FImpl->UpPara);
+    FImpl->quUpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), when);
+    return FImpl->quUpPara->exec() || FImpl->Fail(FImpl->quUpPara->lastError(), &*FImpl->quUpPara);
   });
 }
 

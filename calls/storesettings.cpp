@@ -28,10 +28,10 @@ TStoreSettings DefaultStoreSettings() {
   s.UserName = QString::fromUtf8(credentials::UserName);
   s.Password = QString::fromUtf8(credentials::Password);
 
-  s.SelectDayList = Lines({"SELECT *", "FROM TBCALL", "WHERE DATA >= :DATA", "ORDER BY DATA"});
-  s.InsertCall = Lines({"insert into TBCALL", "  (RAMA, DATA, TRON, DURA, NUME_DISC, SENH, TIPO)", "values",
-                        "  (:RAMA, :DATA, :TRON, :DURA, :NUME_DISC, :SENH, :TIPO)"});
-  s.UpdatePara = Lines({"UPDATE TBPARA", "  SET HORA_ULTI_TRAN_FONE = :HORA_ULTI_TRAN_FONE"});
+  s.quCallSQL = Lines({"SELECT *", "FROM TBCALL", "WHERE DATA >= :DATA", "ORDER BY DATA"});
+  s.upCallInsertSQL = Lines({"insert into TBCALL", "  (RAMA, DATA, TRON, DURA, NUME_DISC, SENH, TIPO)",
+                             "values", "  (:RAMA, :DATA, :TRON, :DURA, :NUME_DISC, :SENH, :TIPO)"});
+  s.quUpParaSQL = Lines({"UPDATE TBPARA", "  SET HORA_ULTI_TRAN_FONE = :HORA_ULTI_TRAN_FONE"});
 
   s.Dialects = {
       {QStringLiteral("Microsoft SQL Server"), QStringLiteral("SELECT DATA_ATUA = GETDATE()"), QString()},

@@ -19,9 +19,9 @@ struct TStoreSettings {
   QString UserName;      // empty: the data source's own credentials apply
   QString Password;
 
-  QString SelectDayList;  // quCall, parameter :DATA
-  QString InsertCall;     // upCall, one parameter per column
-  QString UpdatePara;     // quUpPara, parameter :HORA_ULTI_TRAN_FONE
+  QString quCallSQL;        // quCall, parameter :DATA
+  QString upCallInsertSQL;  // upCall, one parameter per column
+  QString quUpParaSQL;      // quUpPara, parameter :HORA_ULTI_TRAN_FONE
 
   std::vector<TDialect> Dialects;
   TDialect UnknownDialect;  // any other server: the standard ODBC escape for the clock
