@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calllayout.h"
+
 namespace window {
 
 struct TFramedLine {
@@ -19,8 +21,8 @@ class TLineFramer {
   // Longer than any line an exchange prints; a longer run without an end is noise and is dropped
   // so memory stays bounded.
   static constexpr std::size_t MaxLineLength = 4096;
-  // How much of a dropped run is kept to show the operator.
-  static constexpr std::size_t OverflowKeep = 76;
+  // How much of a dropped run is kept to show the operator: as much as a printed call line.
+  static constexpr auto OverflowKeep = static_cast<std::size_t>(calls::CallLine.PrintedWidth);
 
   // The bytes of one read. Returns the lines they finish, in order. CR, LF and CR LF each end a
   // line, also when the CR ends one read and the LF begins the next; blank lines are left out.

@@ -41,7 +41,7 @@ std::vector<TExpected> FeedTicks(const std::vector<TTick>& ticks) {
   return out;
 }
 
-const std::string X76(76, 'x');
+const std::string X80(80, 'x');
 
 const TCase Cases[] = {
     {"LfEndsALine", {"A\n"}, {{"A"}}},
@@ -64,13 +64,13 @@ const TCase Cases[] = {
     {"ManyLinesInOneRead", {"1\n2\n3\n4\n5\n"}, {{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}},
     {"LongestLineKept", {std::string(4096, 'x') + "\n"}, {{std::string(4096, 'x')}}},
     {"LongestTailFlushed", {std::string(4096, 'x'), std::nullopt}, {{std::string(4096, 'x')}}},
-    {"OneByteTooManyDropped", {std::string(4097, 'x') + "\nB\n"}, {{X76, true}, {"B"}}},
-    {"OverflowAcrossReads", {std::string(3000, 'x'), std::string(3000, 'y'), "z\nB\n"}, {{X76, true}, {"B"}}},
-    {"OverflowKeepsItsStart", {"ab", std::string(5000, 'x') + "\n"}, {{"ab" + X76.substr(2), true}}},
-    {"OverflowWhenTheTailOutgrowsTheLimit", {std::string(4000, 'x'), std::string(97, 'x')}, {{X76, true}}},
-    {"RestOfADroppedRunIsNoLine", {std::string(5000, 'x'), "yyy", "zzz\r\nB\r\n"}, {{X76, true}, {"B"}}},
-    {"IdleTickEndsADroppedRun", {std::string(5000, 'x'), std::nullopt, "B\n"}, {{X76, true}, {"B"}}},
-    {"DroppedRunReportedOnce", {std::string(5000, 'x'), std::string(5000, 'x'), "\n"}, {{X76, true}}},
+    {"OneByteTooManyDropped", {std::string(4097, 'x') + "\nB\n"}, {{X80, true}, {"B"}}},
+    {"OverflowAcrossReads", {std::string(3000, 'x'), std::string(3000, 'y'), "z\nB\n"}, {{X80, true}, {"B"}}},
+    {"OverflowKeepsItsStart", {"ab", std::string(5000, 'x') + "\n"}, {{"ab" + X80.substr(2), true}}},
+    {"OverflowWhenTheTailOutgrowsTheLimit", {std::string(4000, 'x'), std::string(97, 'x')}, {{X80, true}}},
+    {"RestOfADroppedRunIsNoLine", {std::string(5000, 'x'), "yyy", "zzz\r\nB\r\n"}, {{X80, true}, {"B"}}},
+    {"IdleTickEndsADroppedRun", {std::string(5000, 'x'), std::nullopt, "B\n"}, {{X80, true}, {"B"}}},
+    {"DroppedRunReportedOnce", {std::string(5000, 'x'), std::string(5000, 'x'), "\n"}, {{X80, true}}},
 };
 
 class LineFramerTest : public testing::TestWithParam<TCase> {};
