@@ -27,6 +27,14 @@ std::vector<std::vector<TWrite>> Take(TLineFeed& feed, int lines) {
   return all;
 }
 
+// The writes of the first lines with one kind of noise due every `every` lines.
+std::vector<std::vector<TWrite>> WithNoise(long TSimOptions::*noise, long every, int lines) {
+  TSimOptions options;
+  options.*noise = every;
+  TLineFeed feed(options, 7, {});
+  return Take(feed, lines);
+}
+
 bool EndsWithLineEnd(const std::string& bytes) {
   return bytes.size() >= 2 && bytes.ends_with("\r\n");
 }
@@ -45,10 +53,7 @@ TEST(SimLineFeed, PlainLinesAreOneWriteEachAndDecode) {
 }
 
 TEST(SimLineFeed, GarbageLineAfterEveryThirdLine) {
-  TSimOptions options;
-  options.GarbageEvery = 3;
-  TLineFeed feed(options, 2, {});
-  const auto all = Take(feed, 9);
+  const auto all = WithNoise(&TSimOptions::GarbageEvery, 3, 9);
   for (std::size_t i = 0; i < all.size(); ++i) {
     const bool third = (i + 1) % 3 == 0;
     ASSERT_EQ(all[i].size(), third ? 2u : 1u) << i;
@@ -60,10 +65,7 @@ TEST(SimLineFeed, GarbageLineAfterEveryThirdLine) {
 }
 
 TEST(SimLineFeed, ZeroBytesInEverySecondLine) {
-  TSimOptions options;
-  options.NulEvery = 2;
-  TLineFeed feed(options, 3, {});
-  const auto all = Take(feed, 10);
+  const auto all = WithNoise(&TSimOptions::NulEvery, 2, 10);
   for (std::size_t i = 0; i < all.size(); ++i) {
     const auto zeros = std::count(all[i][0].Bytes.begin(), all[i][0].Bytes.end(), '\0');
     if ((i + 1) % 2 == 0) {
@@ -77,10 +79,7 @@ TEST(SimLineFeed, ZeroBytesInEverySecondLine) {
 }
 
 TEST(SimLineFeed, NoLineEndOnEveryFourthLine) {
-  TSimOptions options;
-  options.NoEolEvery = 4;
-  TLineFeed feed(options, 4, {});
-  const auto all = Take(feed, 8);
+  const auto all = WithNoise(&TSimOptions::NoEolEvery, 4, 8);
   for (std::size_t i = 0; i < all.size(); ++i) {
     const bool fourth = (i + 1) % 4 == 0;
     EXPECT_EQ(all[i][0].Bytes.size(), fourth ? 80u : 82u) << i;
