@@ -148,7 +148,8 @@ Line noise:
 
   --help               this text
 
-Stops at the count, the duration, the end of a replay, or on Ctrl+C.
+Stops at the count, the duration, the end of a replay, or on Ctrl+C (SIGINT or SIGTERM: exit 0).
+A pseudo-terminal then stays open until Ctrl+C, so the logger can still read what is waiting.
 )";
 }
 
