@@ -14,11 +14,9 @@ namespace testsupport {
 namespace {
 
 constexpr const char* kFarEndVariable = "LOGCHAMADAS_FAR_END";
-// Bounds the waits on the Linux side (a pseudo-terminal appearing, a relay ending); both take
-// milliseconds when things work. Waits are cut into short receives: now and then Wine misses the end
-// of a connection that arrives while a receive is being set up, and only a fresh receive sees it.
-constexpr DWORD kSliceMs = 50;
-constexpr int kSlices = 400;
+// Bounds the waits on the Linux side (a pseudo-terminal appearing, a session ending); both take
+// milliseconds when things work.
+constexpr DWORD kPatienceMs = 20000;
 
 std::string SocketError(const std::string& what) {
   return what + " (WSA error " + std::to_string(WSAGetLastError()) + ")";
@@ -31,15 +29,6 @@ bool StartWinsock(std::string& error) {
   }();
   if (result != 0) error = "WSAStartup failed with " + std::to_string(result);
   return result == 0;
-}
-
-// recv that rides out the slices' time-outs; SOCKET_ERROR after about twenty seconds.
-int Receive(SOCKET connection, char* buffer, int size) {
-  for (int slice = 0; slice < kSlices; ++slice) {
-    const int n = recv(connection, buffer, size, 0);
-    if (n != SOCKET_ERROR || WSAGetLastError() != WSAETIMEDOUT) return n;
-  }
-  return SOCKET_ERROR;
 }
 
 bool ParseAddress(const char* text, sockaddr_in& address) {
@@ -80,7 +69,7 @@ class TWineFarEnd final : public TFarEnd {
     if (FSocket == INVALID_SOCKET) return;
     shutdown(FSocket, SD_SEND);
     char discard[256];
-    while (Receive(FSocket, discard, sizeof discard) > 0) {
+    while (recv(FSocket, discard, sizeof discard, 0) > 0) {
     }
     closesocket(FSocket);
     FSocket = INVALID_SOCKET;
@@ -111,14 +100,14 @@ std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
     return nullptr;
   }
   auto farEnd = std::make_unique<TWineFarEnd>(connection);
-  const DWORD slice = kSliceMs;
-  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&slice), sizeof slice);
+  const DWORD patience = kPatienceMs;
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&patience), sizeof patience);
   if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
     error = SocketError(std::string("cannot reach the far-end listener at ") + where);
     return nullptr;
   }
   char ready = 0;
-  if (Receive(connection, &ready, 1) != 1 || ready != 'R') {
+  if (recv(connection, &ready, 1, 0) != 1 || ready != 'R') {
     error = SocketError("the far-end session did not report its pseudo-terminal ready");
     return nullptr;
   }
