@@ -2,43 +2,13 @@
 #include <windows.h>
 
 #include "comm.h"
+#include "dcbflags.h"
 
 namespace serial {
 namespace {
 
 HANDLE Native(TCommHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
-}
-
-// The DCB flag bitfields, in the order of the flag word's bits (comm.h numbers them the same way).
-std::uint32_t Bits(std::uint32_t value, int shift) {
-  return value << shift;
-}
-DWORD Field(std::uint32_t flags, int shift, int width) {
-  return (flags >> shift) & ((1u << width) - 1u);
-}
-
-std::uint32_t FlagsOf(const DCB& dcb) {
-  return Bits(dcb.fBinary, 0) | Bits(dcb.fParity, 1) | Bits(dcb.fOutxCtsFlow, 2) | Bits(dcb.fOutxDsrFlow, 3) |
-         Bits(dcb.fDtrControl, 4) | Bits(dcb.fDsrSensitivity, 6) | Bits(dcb.fTXContinueOnXoff, 7) |
-         Bits(dcb.fOutX, 8) | Bits(dcb.fInX, 9) | Bits(dcb.fErrorChar, 10) | Bits(dcb.fNull, 11) |
-         Bits(dcb.fRtsControl, 12) | Bits(dcb.fAbortOnError, 14);
-}
-
-void SetFlags(DCB& dcb, std::uint32_t flags) {
-  dcb.fBinary = Field(flags, 0, 1);
-  dcb.fParity = Field(flags, 1, 1);
-  dcb.fOutxCtsFlow = Field(flags, 2, 1);
-  dcb.fOutxDsrFlow = Field(flags, 3, 1);
-  dcb.fDtrControl = Field(flags, 4, 2);
-  dcb.fDsrSensitivity = Field(flags, 6, 1);
-  dcb.fTXContinueOnXoff = Field(flags, 7, 1);
-  dcb.fOutX = Field(flags, 8, 1);
-  dcb.fInX = Field(flags, 9, 1);
-  dcb.fErrorChar = Field(flags, 10, 1);
-  dcb.fNull = Field(flags, 11, 1);
-  dcb.fRtsControl = Field(flags, 12, 2);
-  dcb.fAbortOnError = Field(flags, 14, 1);
 }
 
 class TWin32Comm final : public TCommLayer {
@@ -61,7 +31,7 @@ class TWin32Comm final : public TCommLayer {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(Native(handle), &dcb)) return false;
     settings.BaudRate = dcb.BaudRate;
-    settings.Flags = FlagsOf(dcb);
+    settings.Flags = FlagWordOf(dcb);
     settings.XonLim = dcb.XonLim;
     settings.XoffLim = dcb.XoffLim;
     settings.ByteSize = dcb.ByteSize;
@@ -79,7 +49,7 @@ class TWin32Comm final : public TCommLayer {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     dcb.BaudRate = settings.BaudRate;
-    SetFlags(dcb, settings.Flags);
+    SetFlagWord(dcb, settings.Flags);
     dcb.XonLim = settings.XonLim;
     dcb.XoffLim = settings.XoffLim;
     dcb.ByteSize = settings.ByteSize;
