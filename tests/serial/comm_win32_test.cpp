@@ -73,7 +73,7 @@ TEST_F(CommWin32, PurgeEmptiesTheInputQueue) {
 }
 
 // A fresh pseudo-terminal as Wine reports it: binary mode, DTR and RTS on.
-TEST_F(CommWin32, TheFlagWordReadsTheDcbBitfields) {
+TEST_F(CommWin32, AFreshLineReadsAsBinaryWithDtrAndRtsOn) {
   TLineSettings line;
   ASSERT_TRUE(comm->GetState(handle, line));
   EXPECT_EQ(line.Flags, 0x1011u);
