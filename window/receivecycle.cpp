@@ -18,8 +18,11 @@ void TReceiveCycle::TimerTimer() {
   FReceivedThisTick = false;
   std::string unused;
   FPort.ReceiveData(unused);
-  // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
-  if (!FReceivedThisTick) HandleLines(FFramer.Idle());
+  if (!FReceivedThisTick) {
+    // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
+    HandleLines(FFramer.Idle());
+    Stamp();
+  }
   CheckDay();
 }
 
@@ -27,8 +30,13 @@ void TReceiveCycle::SPAfterReceive(const std::string& data) {
   if (!FWatch.TakeReceived() || data.empty()) return;
   FReceivedThisTick = true;
   HandleLines(FFramer.Feed(data));
-  // A failed stamp is not retried: the next tick with bytes stamps a later time anyway.
-  FStore.StampLastTransmission(FClock());
+  FUnstamped = FClock();
+  Stamp();
+}
+
+void TReceiveCycle::Stamp() {
+  // Kept until the server takes it, so the host system never sees a transmission's time go missing.
+  if (FUnstamped && FStore.StampLastTransmission(*FUnstamped)) FUnstamped.reset();
 }
 
 void TReceiveCycle::HandleLines(std::vector<TFramedLine> lines) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,7 @@ class TReceiveCycle {
  private:
   void HandleLines(std::vector<TFramedLine> lines);
   void StoreCall(std::string_view line);
+  void Stamp();
   void CheckDay();
 
   serial::TSerialPort& FPort;
@@ -72,7 +74,8 @@ class TReceiveCycle {
   TLineFramer FFramer;
   QDateTime FDay;
   bool FReceivedThisTick = false;
-  bool FListStale = false;  // the list could not be reopened for FDay yet
+  std::optional<QDateTime> FUnstamped;  // the last transmission, until its stamp is stored
+  bool FListStale = false;              // the list could not be reopened for FDay yet
 };
 
 }  // namespace window

@@ -192,6 +192,9 @@ TEST_F(ReceiveCycleOutageTest, CallsDuringAnOutageAreStoredOnceWhenTheServerIsBa
   EXPECT_EQ(Rig.ListedExtensions(), (QStringList{"201", "202", "203", "204"}));
 
   Cluster.Start();
+  Rig.Now = QDateTime(QDate(2026, 12, 9), QTime(10, 30, 0));
+  Rig.Tick();
+  EXPECT_EQ(Rig.Stamp(), QDateTime(QDate(2026, 12, 9), QTime(10, 20, 3)));
   Rig.Send(CallLine("09/12/2610:15:05", "205", "555") + "\r\n");
   Rig.Tick();
   Rig.Tick();
