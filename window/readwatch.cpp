@@ -10,7 +10,12 @@ bool TReadWatch::TakeReceived() {
   return std::exchange(FReceived, false);
 }
 
+bool TReadWatch::TakeOpened() {
+  return std::exchange(FOpened, false);
+}
+
 serial::TCommHandle TReadWatch::Open(const std::string& deviceName) {
+  FOpened = true;
   return FInner->Open(deviceName);
 }
 

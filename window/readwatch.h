@@ -1,6 +1,7 @@
 // The serial port component hands its previous text to AfterReceive again when a tick finds no new
 // bytes. Purging the input to empty that text would throw away bytes that arrive meanwhile, so the
-// cycle instead watches the port's reads to know whether the text it is handed is new.
+// cycle instead watches the port's reads to know whether the text it is handed is new, and its opens
+// to know when the line started afresh.
 #pragma once
 
 #include <memory>
@@ -9,14 +10,17 @@
 
 namespace window {
 
-// A comm layer that forwards every operation to another and notes each read that delivered bytes.
-// The main window builds SP on it: TSerialPort sp(std::make_unique<TReadWatch>(MakeSystemCommLayer())).
+// A comm layer that forwards every operation to another and notes each read that delivered bytes and
+// each open. The main window builds SP on it: TSerialPort
+// sp(std::make_unique<TReadWatch>(MakeSystemCommLayer())).
 class TReadWatch : public serial::TCommLayer {
  public:
   explicit TReadWatch(std::unique_ptr<serial::TCommLayer> inner);
 
   // True once after each read that delivered at least one byte.
   bool TakeReceived();
+  // True once after each open of the line.
+  bool TakeOpened();
 
   serial::TCommHandle Open(const std::string& deviceName) override;
   bool GetState(serial::TCommHandle handle, serial::TLineSettings& settings) override;
@@ -29,6 +33,7 @@ class TReadWatch : public serial::TCommLayer {
  private:
   std::unique_ptr<serial::TCommLayer> FInner;
   bool FReceived = false;
+  bool FOpened = false;
 };
 
 }  // namespace window

@@ -16,6 +16,9 @@ TReceiveCycle::TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls
 
 void TReceiveCycle::TimerTimer() {
   FReceivedThisTick = false;
+  // Closing the port threw away the rest of an unfinished line: it must not be joined to the first
+  // bytes after the new open.
+  if (FWatch.TakeOpened()) HandleLines(FFramer.Idle());
   std::string unused;
   FPort.ReceiveData(unused);
   if (!FReceivedThisTick) {

@@ -119,6 +119,19 @@ TEST_P(ReceiveCycleTest, LineWithoutAnEndIsTakenAfterAQuietTick) {
   EXPECT_EQ(Rig.Log.Lines.size(), 1);
 }
 
+TEST_P(ReceiveCycleTest, LineCutByReconnectingIsNotJoinedToTheNextLine) {
+  Rig.Send("09/12/2610:1");
+  Rig.Tick();
+  ASSERT_TRUE(Rig.Port->ClosePort());
+  ASSERT_TRUE(Rig.Port->OpenPort());
+  Rig.Send(CallLine("09/12/2610:15:40", "202", "222") + "\r\n");
+  Rig.Tick();
+
+  EXPECT_EQ(Rig.StoredCalls(), QStringList{"202|222|2026-12-09 10:15:40"});
+  ASSERT_EQ(Rig.Log.Lines.size(), 2);
+  EXPECT_EQ(Rig.Log.Lines[0], "09/12/2610:1");
+}
+
 TEST_P(ReceiveCycleTest, OverlongRunIsLoggedAndDroppedAndTheNextLineStored) {
   Rig.Send(std::string(3000, '#'));
   Rig.Tick();
