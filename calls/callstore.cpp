@@ -178,7 +178,7 @@ bool TCallStore::OpenDayList(const QDateTime& day) {
   return read;
 }
 
-bool TCallStore::InsertCall(const TCallRecord& call) {
+bool TCallStore::AppendCall(const TCallRecord& call) {
   const auto limit = static_cast<std::size_t>(FImpl->S.PendingLimit);
   if (FImpl->Pending.size() >= limit && !FImpl->quCallAfterPost()) {
     FImpl->Error = QStringLiteral("Chamada recusada: %1 chamadas já aguardam o servidor (%2)")
@@ -189,7 +189,15 @@ bool TCallStore::InsertCall(const TCallRecord& call) {
   const TCallRow row = CallRowFrom(call);
   FImpl->Pending.push_back(row);
   FImpl->Model.Append(row);
+  return true;
+}
+
+bool TCallStore::ApplyPending() {
   return FImpl->quCallAfterPost();
+}
+
+bool TCallStore::InsertCall(const TCallRecord& call) {
+  return AppendCall(call) && ApplyPending();
 }
 
 bool TCallStore::StampLastTransmission(const QDateTime& when) {

@@ -33,10 +33,16 @@ class TCallStore {
   // those rows.
   bool OpenDayList(const QDateTime& day);
 
-  // Appends the call to the list and stores every pending row, in arrival order, in one transaction.
-  // False when they could not all be stored; those stay pending for the next apply. Works whether or
-  // not the list is open. With TStoreSettings::PendingLimit rows already pending and the server still
-  // refusing them, the new call is refused (not listed, not kept) and the older ones are kept.
+  // Appends the call to the end of the list as a pending row, whether or not the list is open. With
+  // TStoreSettings::PendingLimit rows already pending and the server still refusing them, the new call
+  // is refused (false: not listed, not kept) and the older ones are kept.
+  bool AppendCall(const TCallRecord& call);
+
+  // Stores every pending row, in arrival order, in one transaction. False when they could not all be
+  // stored; those stay pending for the next apply.
+  bool ApplyPending();
+
+  // AppendCall, then ApplyPending.
   bool InsertCall(const TCallRecord& call);
 
   // Sets TBPARA.HORA_ULTI_TRAN_FONE of every row.

@@ -24,6 +24,8 @@ void TReceiveCycle::TimerTimer() {
   if (!FReceivedThisTick) {
     // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
     HandleLines(FFramer.Idle());
+    // Calls an outage held back are stored as soon as the server is back, not only with the next call.
+    ApplyPending();
     Stamp();
   }
   CheckDay();
@@ -33,6 +35,7 @@ void TReceiveCycle::SPAfterReceive(const std::string& data) {
   if (!FWatch.TakeReceived() || data.empty()) return;
   FReceivedThisTick = true;
   HandleLines(FFramer.Feed(data));
+  ApplyPending();
   FUnstamped = FClock();
   Stamp();
 }
@@ -40,6 +43,11 @@ void TReceiveCycle::SPAfterReceive(const std::string& data) {
 void TReceiveCycle::Stamp() {
   // Kept until the server takes it, so the host system never sees a transmission's time go missing.
   if (FUnstamped && FStore.StampLastTransmission(*FUnstamped)) FUnstamped.reset();
+}
+
+void TReceiveCycle::ApplyPending() {
+  // One transaction for all of a tick's calls: a burst costs one commit, not one per line.
+  if (FStore.PendingCount() > 0) FStore.ApplyPending();
 }
 
 void TReceiveCycle::HandleLines(std::vector<TFramedLine> lines) {
@@ -52,8 +60,8 @@ void TReceiveCycle::HandleLines(std::vector<TFramedLine> lines) {
 
 void TReceiveCycle::StoreCall(std::string_view line) {
   const auto call = calls::DecodeCallLine(line, FClock().date().year());
-  // A call the database refused stays pending in the store and goes with the next insert.
-  if (call) FStore.InsertCall(*call);
+  // Refused only when the store already holds its limit of calls the server has not taken.
+  if (call) FStore.AppendCall(*call);
 }
 
 void TReceiveCycle::CheckDay() {

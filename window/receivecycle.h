@@ -63,6 +63,7 @@ class TReceiveCycle {
  private:
   void HandleLines(std::vector<TFramedLine> lines);
   void StoreCall(std::string_view line);
+  void ApplyPending();
   void Stamp();
   void CheckDay();
 
