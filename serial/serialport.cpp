@@ -62,7 +62,7 @@ bool TSerialPort::OpenPort() {
 }
 
 bool TSerialPort::ClosePort() {
-  // Closing the invalid handle is what the system refuses; there is nothing to hand it.
+  // A port that is not open has nothing to close: report failure rather than a false success.
   if (!IsOpen()) return false;
   PurgeOutput();
   PurgeInput();
