@@ -119,12 +119,12 @@ void TfmtCall::closeEvent(QCloseEvent* event) {
 
 void TfmtCall::FormShow() {
   const std::optional<QDateTime> day = FStore->fcDataAtual(QStringLiteral("N"));
-  // Without the server's date the list stays closed; the first tick after a connect opens the local day.
-  if (!day) {
-    FErrorBox(*this, FStore->LastError());
-  } else {
+  // Without the server's date or the list, the day stays unset: the first tick after a connect opens
+  // the list for the local day, and retries until it works.
+  if (day && FStore->OpenDayList(*day)) {
     FCycle->SetDataAtual(*day);
-    if (!FStore->OpenDayList(*day)) FErrorBox(*this, FStore->LastError());
+  } else {
+    FErrorBox(*this, FStore->LastError());
   }
   ui->gr->setFocus();
 }
