@@ -2,16 +2,13 @@
 // end the test drives. What Wine keeps of a pseudo-terminal's settings is written into the cases.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "comm.h"
 #include "farend.h"
+#include "lineprobe.h"
 #include "serialport.h"
 
 namespace {
 
-using serial::TCommHandle;
 using serial::TLineSettings;
 namespace commflag = serial::commflag;
 
@@ -21,37 +18,24 @@ class CommWin32 : public ::testing::Test {
     std::string error;
     farEnd = testsupport::MakeFarEnd(error);
     ASSERT_NE(farEnd, nullptr) << error;
-    handle = comm->Open("COM1");
-    ASSERT_NE(handle, serial::InvalidCommHandle);
+    line.handle = line.system->Open("COM1");
+    ASSERT_NE(line.handle, serial::InvalidCommHandle);
   }
   void TearDown() override {
-    if (handle != serial::InvalidCommHandle) comm->Close(handle);
-  }
-
-  // Polls until count bytes wait (the relay to the pseudo-terminal takes a moment), for at most
-  // about five seconds; returns the last count seen.
-  std::uint32_t WaitFor(std::uint32_t count) {
-    std::uint32_t waiting = 0;
-    for (int round = 0; round < 500; ++round) {
-      if (!comm->ClearError(handle, waiting) || waiting >= count) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return waiting;
+    if (line.handle != serial::InvalidCommHandle) line.system->Close(line.handle);
   }
 
   std::unique_ptr<testsupport::TFarEnd> farEnd;
-  std::unique_ptr<serial::TCommLayer> comm = serial::MakeSystemCommLayer();
-  TCommHandle handle = serial::InvalidCommHandle;
+  serialtest::TLineProbe line;
 };
 
 TEST_F(CommWin32, ZeroBytesAreCountedAndReadLikeAnyOther) {
   const std::string bytes("a\0b\0\0c", 6);
   ASSERT_TRUE(farEnd->Write(bytes));
-  ASSERT_EQ(WaitFor(6), 6u);
+  ASSERT_EQ(line.WaitFor(6), 6);
   char buffer[16] = {};
   std::uint32_t read = 0;
-  EXPECT_TRUE(comm->Read(handle, buffer, 6, read));
-  EXPECT_EQ(read, 6u);
+  EXPECT_TRUE(line.system->Read(line.handle, buffer, 6, read));
   EXPECT_EQ(std::string(buffer, read), bytes);
 }
 
@@ -59,70 +43,37 @@ TEST_F(CommWin32, ZeroBytesAreCountedAndReadLikeAnyOther) {
 TEST_F(CommWin32, AReadOfAnEmptyQueueReturnsAtOnce) {
   char buffer[16];
   std::uint32_t read = 99;
-  EXPECT_TRUE(comm->Read(handle, buffer, sizeof buffer, read));
+  EXPECT_TRUE(line.system->Read(line.handle, buffer, sizeof buffer, read));
   EXPECT_EQ(read, 0u);
 }
 
-TEST_F(CommWin32, PurgeEmptiesTheInputQueue) {
-  ASSERT_TRUE(farEnd->Write("thrown away"));
-  ASSERT_EQ(WaitFor(11), 11u);
-  EXPECT_TRUE(comm->Purge(handle, serial::purge::RxAbort | serial::purge::RxClear));
-  std::uint32_t waiting = 99;
-  EXPECT_TRUE(comm->ClearError(handle, waiting));
-  EXPECT_EQ(waiting, 0u);
-}
-
-// A fresh pseudo-terminal as Wine reports it: binary mode, DTR and RTS on.
-TEST_F(CommWin32, AFreshLineReadsAsBinaryWithDtrAndRtsOn) {
-  TLineSettings line;
-  ASSERT_TRUE(comm->GetState(handle, line));
-  EXPECT_EQ(line.Flags, 0x1011u);
-}
-
-// Wine keeps only the flow-control flags on a pseudo-terminal; each must come back in its own bit.
+// A fresh pseudo-terminal reads as binary with DTR and RTS on. Wine keeps only the flow-control flags
+// on it; each must come back in its own bit.
 TEST_F(CommWin32, FlowControlFlagsReachTheirDcbBitfieldsAndComeBack) {
   TLineSettings original;
-  ASSERT_TRUE(comm->GetState(handle, original));
-  const struct {
-    const char* name;
-    std::uint32_t flags;
-  } cases[] = {{"CTS output flow", commflag::OutxCtsFlow},
-               {"XON/XOFF output", commflag::OutX},
-               {"XON/XOFF input", commflag::InX},
-               {"XON/XOFF both ways", commflag::OutX | commflag::InX}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  ASSERT_TRUE(line.Settings(original));
+  EXPECT_EQ(original.Flags, 0x1011u);
+  for (const std::uint32_t flags :
+       {commflag::OutxCtsFlow, commflag::OutX, commflag::InX, commflag::OutX | commflag::InX}) {
+    SCOPED_TRACE(flags);
     TLineSettings wanted = original;
-    wanted.Flags |= c.flags;
-    EXPECT_TRUE(comm->SetState(handle, wanted));
-    TLineSettings line;
-    ASSERT_TRUE(comm->GetState(handle, line));
-    EXPECT_EQ(line.Flags, wanted.Flags);
-    ASSERT_TRUE(comm->SetState(handle, original));
+    wanted.Flags |= flags;
+    EXPECT_TRUE(line.system->SetState(line.handle, wanted));
+    TLineSettings back;
+    ASSERT_TRUE(line.Settings(back));
+    EXPECT_EQ(back.Flags, wanted.Flags);
+    ASSERT_TRUE(line.system->SetState(line.handle, original));
   }
 }
 
-TEST_F(CommWin32, AVanishedFarEndFailsTheCountWithNothingWaiting) {
-  ASSERT_TRUE(farEnd->Write("lost"));
-  ASSERT_EQ(WaitFor(4), 4u);
-  farEnd->Vanish();
-  std::uint32_t waiting = 99;
-  EXPECT_FALSE(comm->ClearError(handle, waiting));
-  EXPECT_EQ(waiting, 0u);
-  EXPECT_TRUE(comm->Close(handle));
-  handle = serial::InvalidCommHandle;
-}
-
-TEST(CommWin32Ports, APortWithNothingBehindItStaysClosed) {
+// COM7 has nothing behind it; closing INVALID_HANDLE_VALUE would "succeed" as the current process's
+// pseudo-handle.
+TEST(CommWin32Ports, AMissingPortStaysClosedAndTheInvalidHandleIsNotClosed) {
   EXPECT_EQ(serial::MakeSystemCommLayer()->Open("COM7"), serial::InvalidCommHandle);
   serial::TSerialPort port;
   port.SetCommPort(serial::TCommPort::cpCOM7);
   EXPECT_FALSE(port.OpenPort());
   EXPECT_FALSE(port.IsOpen());
-}
-
-// Closing INVALID_HANDLE_VALUE would "succeed" as the current process's pseudo-handle.
-TEST(CommWin32Ports, CloseRefusesTheInvalidHandle) {
   EXPECT_FALSE(serial::MakeSystemCommLayer()->Close(serial::InvalidCommHandle));
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 namespace {
 
@@ -17,7 +16,7 @@ DCB Blank() {
 
 struct TFlagCase {
   const char* field;
-  std::function<void(DCB&)> set;
+  void (*set)(DCB&);
   std::uint32_t word;
 };
 

@@ -23,17 +23,14 @@ struct TPathCase {
 TEST(CommDevicePath, MapsPortNamesAndHonoursRedirections) {
   const std::vector<TPathCase> cases = {
       {"COM1", {}, "/dev/ttyS0"},
-      {"COM2", {}, "/dev/ttyS1"},
       {"COM8", {}, "/dev/ttyS7"},
       {"COM1", {{"LOGCHAMADAS_COM1", "/dev/ttyUSB0"}}, "/dev/ttyUSB0"},
-      {"COM3", {{"LOGCHAMADAS_COM3", "/dev/pts/7"}}, "/dev/pts/7"},
       {"COM2", {{"LOGCHAMADAS_COM1", "/dev/ttyUSB0"}}, "/dev/ttyS1"},  // each port its own variable
       {"COM1", {{"LOGCHAMADAS_COM1", ""}}, "/dev/ttyS0"},              // set but empty: not redirected
       {"COM0", {}, ""},
       {"COM9", {}, ""},
       {"COM10", {{"LOGCHAMADAS_COM10", "/dev/pts/7"}}, ""},
       {"com1", {}, ""},
-      {"LPT1", {}, ""},
       {"", {}, ""},
   };
   for (const TPathCase& c : cases) {

@@ -2,6 +2,8 @@
 // sequence the component makes. The script outlives the layer, which the port owns and destroys.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,10 +14,12 @@
 
 namespace serialtest {
 
+using Calls = std::vector<std::string>;
+
 struct TFakeLine {
   // One entry per call: "Open COM2", "GetState", "SetState", "ClearError", "Read 4", "Purge 10",
   // "Close"; event handlers of the tests append theirs to the same list.
-  std::vector<std::string> calls;
+  Calls calls;
   bool opens = true;
   bool getStateWorks = true;
   bool setStateWorks = true;
@@ -32,21 +36,55 @@ class TFakeComm final : public serial::TCommLayer {
  public:
   static constexpr serial::TCommHandle kHandle = 42;
 
-  explicit TFakeComm(std::shared_ptr<TFakeLine> line) : FLine(std::move(line)) {}
+  explicit TFakeComm(std::shared_ptr<TFakeLine> line) : L(std::move(line)) {}
 
-  serial::TCommHandle Open(const std::string& deviceName) override;
-  bool GetState(serial::TCommHandle handle, serial::TLineSettings& settings) override;
-  bool SetState(serial::TCommHandle handle, const serial::TLineSettings& settings) override;
-  bool ClearError(serial::TCommHandle handle, std::uint32_t& bytesWaiting) override;
-  bool Read(serial::TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override;
-  bool Purge(serial::TCommHandle handle, std::uint32_t flags) override;
-  bool Close(serial::TCommHandle handle) override;
+  serial::TCommHandle Open(const std::string& deviceName) override {
+    L->calls.push_back("Open " + deviceName);
+    return L->opens ? kHandle : serial::InvalidCommHandle;
+  }
+  bool GetState(serial::TCommHandle handle, serial::TLineSettings& settings) override {
+    Log(handle, "GetState");
+    if (L->getStateWorks) settings = L->state;
+    return L->getStateWorks;
+  }
+  bool SetState(serial::TCommHandle handle, const serial::TLineSettings& settings) override {
+    Log(handle, "SetState");
+    L->written.push_back(settings);
+    if (L->setStateWorks) L->state = settings;
+    return L->setStateWorks;
+  }
+  bool ClearError(serial::TCommHandle handle, std::uint32_t& bytesWaiting) override {
+    Log(handle, "ClearError");
+    if (L->clearErrorWorks)
+      bytesWaiting = L->reportedWaiting.value_or(static_cast<std::uint32_t>(L->waiting.size()));
+    return L->clearErrorWorks;
+  }
+  bool Read(serial::TCommHandle handle, char* buffer, std::uint32_t count,
+            std::uint32_t& bytesRead) override {
+    Log(handle, "Read " + std::to_string(count));
+    const std::size_t n = std::min<std::size_t>({count, L->waiting.size(), L->readLimit.value_or(count)});
+    std::memcpy(buffer, L->waiting.data(), n);
+    L->waiting.erase(0, n);
+    bytesRead = static_cast<std::uint32_t>(n);
+    return n == count;
+  }
+  bool Purge(serial::TCommHandle handle, std::uint32_t flags) override {
+    Log(handle, "Purge " + std::to_string(flags));
+    if ((flags & serial::purge::RxClear) != 0) L->waiting.clear();
+    return true;
+  }
+  bool Close(serial::TCommHandle handle) override {
+    Log(handle, "Close");
+    return L->closeWorks;
+  }
 
  private:
   // Records the call, and a wrong handle as such.
-  void Log(serial::TCommHandle handle, const std::string& call);
+  void Log(serial::TCommHandle handle, const std::string& call) {
+    L->calls.push_back(handle == kHandle ? call : call + " on a wrong handle");
+  }
 
-  std::shared_ptr<TFakeLine> FLine;
+  std::shared_ptr<TFakeLine> L;
 };
 
 // A port over a fresh fake line (declared first, so it outlives the port's closing calls).

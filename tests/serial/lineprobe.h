@@ -2,8 +2,10 @@
 // itself (not the component) how many bytes wait and which settings it holds.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "comm.h"
 
@@ -14,10 +16,20 @@ struct TLineProbe {
   serial::TCommHandle handle = serial::InvalidCommHandle;
 
   // Bytes waiting on the line now, or -1 when the line will not say.
-  long long Waiting() const;
+  long long Waiting() const {
+    std::uint32_t waiting = 0;
+    return system->ClearError(handle, waiting) ? static_cast<long long>(waiting) : -1;
+  }
   // Polls until at least count bytes wait (a driver may still be moving them), for at most about five
   // seconds; returns the last count seen.
-  long long WaitFor(long long count) const;
+  long long WaitFor(long long count) const {
+    long long seen = Waiting();
+    for (int round = 0; round < 500 && seen >= 0 && seen < count; ++round) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      seen = Waiting();
+    }
+    return seen;
+  }
   bool Settings(serial::TLineSettings& line) const { return system->GetState(handle, line); }
 };
 

@@ -2,41 +2,37 @@
 // what the events and the caller get.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "fakecomm.h"
 
 namespace serialtest {
 namespace {
 
 using serial::TSerialPort;
-using Calls = std::vector<std::string>;
 
-// Receives the events the way the main window does: member functions bound to an object.
-class TListener {
- public:
-  explicit TListener(TFakeLine& line) : FLine(line) {}
-  void Receive(TSerialPort& from, std::string data) { Note(from, "OnReceive:" + data); }
-  void AfterReceive(TSerialPort& from, std::string data) { Note(from, "AfterReceive:" + data); }
-  TSerialPort* lastSender = nullptr;
-
-  void Bind(TSerialPort& port) {
-    port.OnReceive = std::bind_front(&TListener::Receive, this);
-    port.AfterReceive = std::bind_front(&TListener::AfterReceive, this);
-  }
-
- private:
-  void Note(TSerialPort& from, const std::string& call) {
-    lastSender = &from;
-    FLine.calls.push_back(call);
-  }
-  TFakeLine& FLine;
-};
-
+// Writes the events into the line's list of calls, with the sender they came from.
 struct SerialPortReceive : ::testing::Test {
   TPortOnFakeLine fake;
-  TListener listener{*fake.line};
-  void SetUp() override { listener.Bind(fake.port); }
+  TSerialPort* lastSender = nullptr;
+
+  void SetUp() override {
+    fake.port.OnReceive = [this](TSerialPort& from, std::string data) { Note(from, "OnReceive:" + data); };
+    fake.port.AfterReceive = [this](TSerialPort& from, std::string data) {
+      Note(from, "AfterReceive:" + data);
+    };
+  }
+  void Note(TSerialPort& from, const std::string& event) {
+    lastSender = &from;
+    fake.line->calls.push_back(event);
+  }
+  // Opens the port with bytes waiting and receives them; the calls so far are forgotten.
+  std::string OpenAndReceive(const std::string& waiting) {
+    fake.OpenQuietly();
+    fake.line->waiting = waiting;
+    std::string text;
+    fake.port.ReceiveData(text);
+    fake.line->calls.clear();
+    return text;
+  }
 };
 
 TEST_F(SerialPortReceive, ClosedPortFiresNothingAndLeavesTheCallersText) {
@@ -54,17 +50,12 @@ TEST_F(SerialPortReceive, WaitingBytesAreReadBetweenTheTwoEvents) {
   fake.port.ReceiveData(text);
   EXPECT_EQ(text, "0123");
   EXPECT_EQ(fake.line->calls, (Calls{"OnReceive:", "ClearError", "Read 4", "AfterReceive:0123"}));
-  EXPECT_EQ(listener.lastSender, &fake.port);
+  EXPECT_EQ(lastSender, &fake.port);
 }
 
 TEST_F(SerialPortReceive, NothingWaitingHandsOnThePreviousTextUntilAPurge) {
-  fake.OpenQuietly();
-  fake.line->waiting = "first";
-  std::string text;
-  fake.port.ReceiveData(text);
-  fake.line->calls.clear();
-
-  text = "caller";
+  OpenAndReceive("first");
+  std::string text = "caller";
   fake.port.ReceiveData(text);
   EXPECT_EQ(text, "first");
   EXPECT_EQ(fake.line->calls, (Calls{"OnReceive:first", "ClearError", "AfterReceive:first"}));
@@ -77,44 +68,23 @@ TEST_F(SerialPortReceive, NothingWaitingHandsOnThePreviousTextUntilAPurge) {
 }
 
 TEST_F(SerialPortReceive, ZeroBytesAreDroppedAndTheRestKept) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {std::string("AB\0CD", 5), "ABCD"},
-      {std::string("\0X", 2), "X"},
-      {std::string("X\0", 2), "X"},
-      {std::string("\0\0\0", 3), ""},
-      {std::string("0101 \0\0"
-                   "201\r\n",
-                   12),
-       "0101 201\r\n"},
-  };
-  for (const auto& [burst, expected] : cases) {
-    SCOPED_TRACE(expected);
-    TPortOnFakeLine other;
-    other.OpenQuietly();
-    other.line->waiting = burst;
-    std::string text = "previous";
-    other.port.ReceiveData(text);
-    EXPECT_EQ(text, expected);
-  }
+  EXPECT_EQ(OpenAndReceive(std::string("0101 \0\0"
+                                       "201\r\n",
+                                       12)),
+            "0101 201\r\n");
+  EXPECT_EQ(OpenAndReceive(std::string("\0X\0", 3)), "X");
+  EXPECT_EQ(OpenAndReceive(std::string("\0\0\0", 3)), "");
 }
 
 TEST_F(SerialPortReceive, OnlyTheBytesTheReadDeliveredAreKept) {
-  fake.OpenQuietly();
-  fake.line->waiting = "ABCDEFGHIJ";
   fake.line->readLimit = 4;
-  std::string text;
-  fake.port.ReceiveData(text);
-  EXPECT_EQ(text, "ABCD");
+  EXPECT_EQ(OpenAndReceive("ABCDEFGHIJ"), "ABCD");
 }
 
 TEST_F(SerialPortReceive, AFailedQueueQueryReadsNothingAndKeepsTheText) {
-  fake.OpenQuietly();
-  fake.line->waiting = "old";
-  std::string text;
-  fake.port.ReceiveData(text);
+  std::string text = OpenAndReceive("old");
   fake.line->waiting = "new";
   fake.line->clearErrorWorks = false;
-  fake.line->calls.clear();
   fake.port.ReceiveData(text);
   EXPECT_EQ(text, "old");
   EXPECT_EQ(fake.line->calls, (Calls{"OnReceive:old", "ClearError", "AfterReceive:old"}));
@@ -153,28 +123,11 @@ TEST_F(SerialPortReceive, PurgesClearTheirQueueOnlyWhileOpen) {
 }
 
 TEST_F(SerialPortReceive, OpenOnAnOpenPortClosesReopensAndEmptiesTheText) {
-  fake.OpenQuietly();
-  fake.line->waiting = "before";
-  std::string text;
-  fake.port.ReceiveData(text);
-  fake.line->calls.clear();
-
+  std::string text = OpenAndReceive("before");
   EXPECT_TRUE(fake.port.OpenPort());
   EXPECT_EQ(fake.line->calls, (Calls{"Purge 5", "Purge 10", "Close", "Open COM2", "GetState", "SetState"}));
-  fake.line->calls.clear();
   fake.port.ReceiveData(text);
   EXPECT_EQ(text, "");
-}
-
-TEST_F(SerialPortReceive, APortThatDoesNotOpenStaysClosed) {
-  fake.line->opens = false;
-  EXPECT_FALSE(fake.port.OpenPort());
-  EXPECT_FALSE(fake.port.IsOpen());
-  EXPECT_EQ(fake.line->calls, (Calls{"Open COM2"}));
-
-  std::string text = "caller";
-  fake.port.ReceiveData(text);
-  EXPECT_EQ(text, "caller");
 }
 
 TEST_F(SerialPortReceive, ClosePortReportsTheSystemsResultAndAlwaysEndsClosed) {
@@ -202,13 +155,20 @@ TEST(SerialPortLifetime, DestroyingAnOpenPortClosesIt) {
   EXPECT_EQ(line->calls, (Calls{"Purge 5", "Purge 10", "Close"}));
 }
 
-TEST(SerialPortLifetime, APortWithoutACommLayerNeverOpens) {
-  TSerialPort port(nullptr);
-  EXPECT_FALSE(port.OpenPort());
-  std::string text = "caller";
-  port.ReceiveData(text);
-  EXPECT_EQ(text, "caller");
-  EXPECT_FALSE(port.ClosePort());
+// A device that does not open, or no comm layer at all: closed, and the caller's text left alone.
+TEST(SerialPortLifetime, APortThatDoesNotOpenStaysClosed) {
+  TPortOnFakeLine fake;
+  fake.line->opens = false;
+  TSerialPort withoutLayer(nullptr);
+  for (TSerialPort* port : {&fake.port, &withoutLayer}) {
+    EXPECT_FALSE(port->OpenPort());
+    EXPECT_FALSE(port->IsOpen());
+    std::string text = "caller";
+    port->ReceiveData(text);
+    EXPECT_EQ(text, "caller");
+    EXPECT_FALSE(port->ClosePort());
+  }
+  EXPECT_EQ(fake.line->calls, (Calls{"Open COM2"}));
 }
 
 }  // namespace

@@ -23,52 +23,40 @@ termios2 RawTermios() {
   return t;
 }
 
-TEST(TermiosLine, ParityCodesBecomeTheirControlBits) {
-  const std::vector<std::pair<std::uint8_t, unsigned>> cases = {
-      {0, 0}, {1, PARENB | PARODD}, {2, PARENB}, {3, PARENB | CMSPAR | PARODD}, {4, PARENB | CMSPAR}};
-  for (const auto& [parity, bits] : cases) {
-    SCOPED_TRACE(parity);
+// Each value against the control bits it becomes, and read back from them as it was.
+TEST(TermiosLine, ValuesBecomeTheirControlBitsAndComeBack) {
+  using L = TLineSettings&;
+  const tcflag_t parity = PARENB | PARODD | CMSPAR;
+  const tcflag_t rate = CBAUD | (CBAUD << IBSHIFT);
+  const struct {
+    const char* name;
+    void (*set)(L);
+    tcflag_t mask;
+    tcflag_t bits;
+  } cases[] = {
+      {"no parity", [](L l) { l.Parity = 0; }, parity, 0},
+      {"odd", [](L l) { l.Parity = 1; }, parity, PARENB | PARODD},
+      {"even", [](L l) { l.Parity = 2; }, parity, PARENB},
+      {"mark", [](L l) { l.Parity = 3; }, parity, PARENB | CMSPAR | PARODD},
+      {"space", [](L l) { l.Parity = 4; }, parity, PARENB | CMSPAR},
+      {"5 data bits", [](L l) { l.ByteSize = 5; }, CSIZE, CS5},
+      {"7 data bits", [](L l) { l.ByteSize = 7; }, CSIZE, CS7},
+      {"one stop bit", [](L l) { l.StopBits = 0; }, CSTOPB, 0},
+      {"one and a half, remembered", [](L l) { l.StopBits = 1; }, CSTOPB, CSTOPB},
+      {"two stop bits", [](L l) { l.StopBits = 2; }, CSTOPB, CSTOPB},
+      {"115200", [](L l) { l.BaudRate = 115200; }, rate, B115200},
+      // Rates without a constant go through BOTHER exactly.
+      {"14400", [](L l) { l.BaudRate = 14400; }, rate, BOTHER},
+      {"256000", [](L l) { l.BaudRate = 256000; }, rate, BOTHER},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     TLineSettings line = Line9600();
-    line.Parity = parity;
+    c.set(line);
     termios2 t = RawTermios();
     ASSERT_TRUE(serial::ToTermios(line, t));
-    EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), bits);
-    EXPECT_EQ(serial::FromTermios(t, line).Parity, parity);
-  }
-}
-
-TEST(TermiosLine, DataBitsAndStopBitsBecomeTheirControlBits) {
-  const std::vector<std::pair<std::uint8_t, unsigned>> sizes = {{5, CS5}, {6, CS6}, {7, CS7}, {8, CS8}};
-  for (const auto& [size, bits] : sizes) {
-    TLineSettings line = Line9600();
-    line.ByteSize = size;
-    termios2 t = RawTermios();
-    ASSERT_TRUE(serial::ToTermios(line, t));
-    EXPECT_EQ(t.c_cflag & CSIZE, bits);
-  }
-  const std::vector<std::pair<std::uint8_t, unsigned>> stops = {{0, 0}, {1, CSTOPB}, {2, CSTOPB}};
-  for (const auto& [stop, bits] : stops) {
-    TLineSettings line = Line9600();
-    line.StopBits = stop;
-    termios2 t = RawTermios();
-    ASSERT_TRUE(serial::ToTermios(line, t));
-    EXPECT_EQ(t.c_cflag & CSTOPB, bits);
-    EXPECT_EQ(serial::FromTermios(t, line).StopBits, stop);  // one and a half is remembered
-  }
-}
-
-TEST(TermiosLine, RatesWithoutAConstantGoThroughBOTHERExactly) {
-  const std::vector<std::pair<std::uint32_t, unsigned>> rates = {
-      {110, B110},     {9600, B9600},    {38400, B38400},  {14400, BOTHER},
-      {56000, BOTHER}, {128000, BOTHER}, {256000, BOTHER}, {115200, B115200}};
-  for (const auto& [rate, code] : rates) {
-    SCOPED_TRACE(rate);
-    TLineSettings line = Line9600();
-    line.BaudRate = rate;
-    termios2 t = RawTermios();
-    ASSERT_TRUE(serial::ToTermios(line, t));
-    EXPECT_EQ(t.c_cflag & (CBAUD | (CBAUD << IBSHIFT)), code);
-    EXPECT_EQ(serial::FromTermios(t, line).BaudRate, rate);
+    EXPECT_EQ(t.c_cflag & c.mask, c.bits);
+    EXPECT_EQ(serial::FromTermios(t, line), line);
   }
 }
 

@@ -72,8 +72,4 @@ bool TPty::SlaveIsRaw() const {
          (t.c_iflag & (ICRNL | IXON | ISTRIP)) == 0;
 }
 
-unsigned char TPty::SlaveControlChar(int index) const {
-  return SlaveTermios(FSlave).c_cc[index];
-}
-
 }  // namespace testsupport

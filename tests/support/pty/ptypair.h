@@ -28,8 +28,7 @@ class TPty {
   // The slave's line as the kernel holds it, for checks that must not trust the code under test.
   unsigned SlaveOutputSpeed() const;  // a B constant of <termios.h>, e.g. B19200
   bool SlaveHasTwoStopBits() const;
-  bool SlaveIsRaw() const;                          // no canonical mode, echo, signals or output processing
-  unsigned char SlaveControlChar(int index) const;  // e.g. VSTART
+  bool SlaveIsRaw() const;  // no canonical mode, echo, signals or output processing
 
  private:
   int FMaster = -1;
