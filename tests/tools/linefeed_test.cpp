@@ -35,16 +35,12 @@ std::vector<std::vector<TWrite>> WithNoise(long TSimOptions::*noise, long every,
   return Take(feed, lines);
 }
 
-bool EndsWithLineEnd(const std::string& bytes) {
-  return bytes.size() >= 2 && bytes.ends_with("\r\n");
-}
-
 TEST(SimLineFeed, PlainLinesAreOneWriteEachAndDecode) {
   TLineFeed feed(TSimOptions{}, 1, {});
   for (const auto& writes : Take(feed, 20)) {
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0].Bytes.size(), 82u);
-    EXPECT_TRUE(EndsWithLineEnd(writes[0].Bytes));
+    EXPECT_TRUE(writes[0].Bytes.ends_with("\r\n"));
     const auto record = calls::DecodeCallLine(writes[0].Bytes, 2026);
     ASSERT_TRUE(record);
     EXPECT_EQ(record->DATA, Now);
@@ -59,7 +55,7 @@ TEST(SimLineFeed, GarbageLineAfterEveryThirdLine) {
     ASSERT_EQ(all[i].size(), third ? 2u : 1u) << i;
     if (!third) continue;
     const std::string& garbage = all[i][1].Bytes;
-    EXPECT_TRUE(EndsWithLineEnd(garbage));
+    EXPECT_TRUE(garbage.ends_with("\r\n"));
     EXPECT_EQ(garbage.find_first_of("\r\n"), garbage.size() - 2) << "no line end inside the noise";
   }
 }
@@ -83,7 +79,7 @@ TEST(SimLineFeed, NoLineEndOnEveryFourthLine) {
   for (std::size_t i = 0; i < all.size(); ++i) {
     const bool fourth = (i + 1) % 4 == 0;
     EXPECT_EQ(all[i][0].Bytes.size(), fourth ? 80u : 82u) << i;
-    EXPECT_EQ(EndsWithLineEnd(all[i][0].Bytes), !fourth) << i;
+    EXPECT_EQ(all[i][0].Bytes.ends_with("\r\n"), !fourth) << i;
   }
 }
 
@@ -114,30 +110,15 @@ TEST(SimLineFeed, ReplaySendsTheFileLinesThenEnds) {
   EXPECT_FALSE(feed.Next(Now));
 }
 
-struct TReplayCase {
-  const char* Name;
-  std::string Text;
-  std::vector<std::string> Lines;
-};
-
-void PrintTo(const TReplayCase& c, std::ostream* os) {
-  *os << c.Name;
+TEST(SimReplayText, SplitsIntoLines) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {}},
+      {"a\r\nb", {"a", "b"}},                                // the last line without an end
+      {"a\n\nb\n", {"a", "", "b"}},                          // a blank line kept
+      {"a\rb\n", {"a\rb"}},                                  // a lone CR inside kept
+      {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},  // zero bytes kept
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(SplitReplayText(text), lines) << text;
 }
-
-class SimReplayText : public testing::TestWithParam<TReplayCase> {};
-
-TEST_P(SimReplayText, SplitsIntoLines) {
-  EXPECT_EQ(SplitReplayText(GetParam().Text), GetParam().Lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SimReplayText,
-    testing::Values(TReplayCase{"Empty", "", {}}, TReplayCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
-                    TReplayCase{"Lf", "a\nb\n", {"a", "b"}},
-                    TReplayCase{"LastWithoutEnd", "a\r\nb", {"a", "b"}},
-                    TReplayCase{"BlankLineKept", "a\n\nb\n", {"a", "", "b"}},
-                    TReplayCase{"LoneCrInsideKept", "a\rb\n", {"a\rb"}},
-                    TReplayCase{"ZeroBytesKept", std::string("a\0b\n", 4), {std::string("a\0b", 3)}}),
-    [](const testing::TestParamInfo<TReplayCase>& test) { return std::string(test.param.Name); });
 
 }  // namespace

@@ -12,23 +12,17 @@ namespace {
 using exchangesim::FormatCallLine;
 using exchangesim::TSimCall;
 
+// Every value in its columns: single digits padded, a blank code kept, wider values cut.
 TEST(SimCallLine, PrintsEveryValueInItsColumns) {
-  const TSimCall call{{2026, 12, 9, 14, 30, 5}, "01", "201", "00:01:23", "0511234567890", "1234"};
-  EXPECT_EQ(FormatCallLine(call),
-            "09/12/2614:30:05  01 201      00:01:230511234567890                         1234");
-}
-
-TEST(SimCallLine, PadsSingleDigitsAndBlankCode) {
-  const TSimCall call{{2003, 1, 2, 3, 4, 5}, "12", "2099", "02:00:00", "190", "    "};
-  EXPECT_EQ(FormatCallLine(call),
-            "02/01/0303:04:05  12 2099     02:00:00190                                       ");
-}
-
-TEST(SimCallLine, CutsValuesWiderThanTheirColumns) {
-  const TSimCall call{{2026, 12, 9, 14, 30, 5}, "123",  "1234567890AB", "000:01:23",
-                      std::string(40, '9'),     "12345"};
-  EXPECT_EQ(FormatCallLine(call),
-            "09/12/2614:30:05  12 123456789000:01:29999999999999999999999999999999999999 1234");
+  const std::pair<TSimCall, const char*> cases[] = {
+      {{{2026, 12, 9, 14, 30, 5}, "01", "201", "00:01:23", "0511234567890", "1234"},
+       "09/12/2614:30:05  01 201      00:01:230511234567890                         1234"},
+      {{{2003, 1, 2, 3, 4, 5}, "12", "2099", "02:00:00", "190", "    "},
+       "02/01/0303:04:05  12 2099     02:00:00190                                       "},
+      {{{2026, 12, 9, 14, 30, 5}, "123", "1234567890AB", "000:01:23", std::string(40, '9'), "12345"},
+       "09/12/2614:30:05  12 123456789000:01:29999999999999999999999999999999999999 1234"},
+  };
+  for (const auto& [call, line] : cases) EXPECT_EQ(FormatCallLine(call), line);
 }
 
 // Whatever the generator makes must come back unchanged through the logger's decoder.

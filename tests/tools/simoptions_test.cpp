@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,24 +16,16 @@ TEST(SimOptions, DefaultsAreOneCallASecondAt9600ToStandardOutput) {
   EXPECT_EQ(parsed.Options->Output, TOutputKind::okStdout);
   EXPECT_EQ(parsed.Options->BitRate, 9600);
   EXPECT_EQ(parsed.Options->Rate, 1.0);
-  EXPECT_FALSE(parsed.Options->Count);
-  EXPECT_FALSE(parsed.Options->Duration);
-  EXPECT_FALSE(parsed.Options->Seed);
-  EXPECT_FALSE(parsed.Options->Split);
-}
-
-TEST(SimOptions, DemoLine) {
-  const auto parsed =
-      ParseSimOptions({"--pty", "--path-file", "/tmp/p", "--bitrate", "9600", "--rate", "0.5"});
-  ASSERT_TRUE(parsed.Options) << parsed.Error;
-  EXPECT_EQ(parsed.Options->Output, TOutputKind::okPty);
-  EXPECT_EQ(parsed.Options->PathFile, "/tmp/p");
-  EXPECT_EQ(parsed.Options->Rate, 0.5);
+  EXPECT_FALSE(parsed.Options->Count || parsed.Options->Duration || parsed.Options->Seed ||
+               parsed.Options->Split);
 }
 
 TEST(SimOptions, BenchmarkLine) {
-  const auto parsed = ParseSimOptions({"--pty", "--bitrate", "256000", "--rate", "max", "--duration", "60"});
+  const auto parsed = ParseSimOptions(
+      {"--pty", "--path-file", "/tmp/p", "--bitrate", "256000", "--rate", "max", "--duration", "60"});
   ASSERT_TRUE(parsed.Options) << parsed.Error;
+  EXPECT_EQ(parsed.Options->Output, TOutputKind::okPty);
+  EXPECT_EQ(parsed.Options->PathFile, "/tmp/p");
   EXPECT_EQ(parsed.Options->BitRate, 256000);
   EXPECT_EQ(parsed.Options->Rate, 0.0);
   EXPECT_EQ(parsed.Options->Duration, 60.0);
@@ -45,9 +36,9 @@ TEST(SimOptions, CountAloneIsABurstButKeepsAGivenRate) {
   ASSERT_TRUE(burst.Options);
   EXPECT_EQ(burst.Options->Count, 500);
   EXPECT_EQ(burst.Options->Rate, 0.0);
-  const auto paced = ParseSimOptions({"--rate", "3", "--count", "500"});
+  const auto paced = ParseSimOptions({"--rate", "0.5", "--count", "500"});
   ASSERT_TRUE(paced.Options);
-  EXPECT_EQ(paced.Options->Rate, 3.0);
+  EXPECT_EQ(paced.Options->Rate, 0.5);
 }
 
 TEST(SimOptions, NoiseAndReplay) {
@@ -73,38 +64,26 @@ TEST(SimOptions, HelpWinsOverEverythingElse) {
   EXPECT_TRUE(parsed.Options->Help);
 }
 
-struct TBadCase {
-  std::vector<std::string> Args;
-  const char* Error;
-};
-
-void PrintTo(const TBadCase& c, std::ostream* os) {
-  for (const auto& a : c.Args) *os << a << ' ';
+TEST(SimOptions, BadOptionsAreRefusedWithAMessage) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"--bogus"}, "unknown option --bogus (try --help)"},
+      {{"--count"}, "--count needs a value"},
+      {{"--count", "0"}, "--count 0: expected a whole number above 0"},
+      {{"--count", "5x"}, "--count 5x: expected a whole number above 0"},
+      {{"--count", " 5"}, "--count  5: expected a whole number above 0"},
+      {{"--bitrate", "0"}, "--bitrate 0: expected a whole number above 0"},
+      {{"--rate", "-1"}, "--rate -1: expected calls a second (0 or \"max\": back to back)"},
+      {{"--rate", "nan"}, "--rate nan: expected calls a second (0 or \"max\": back to back)"},
+      {{"--duration", "0"}, "--duration 0: expected seconds above 0"},
+      {{"--seed", "4294967296"}, "--seed 4294967296: expected a whole number from 0 to 4294967295"},
+      {{"--device", ""}, "--device : expected a device path"},
+      {{"--path-file", "/tmp/p"}, "--path-file goes with --pty"},
+  };
+  for (const auto& [args, error] : cases) {
+    const auto parsed = ParseSimOptions(args);
+    EXPECT_FALSE(parsed.Options) << error;
+    EXPECT_EQ(parsed.Error, error);
+  }
 }
-
-class SimOptionsRefused : public testing::TestWithParam<TBadCase> {};
-
-TEST_P(SimOptionsRefused, WithAMessage) {
-  const auto parsed = ParseSimOptions(GetParam().Args);
-  EXPECT_FALSE(parsed.Options);
-  EXPECT_EQ(parsed.Error, GetParam().Error);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Bad, SimOptionsRefused,
-    testing::Values(
-        TBadCase{{"--bogus"}, "unknown option --bogus (try --help)"},
-        TBadCase{{"--count"}, "--count needs a value"},
-        TBadCase{{"--count", "0"}, "--count 0: expected a whole number above 0"},
-        TBadCase{{"--count", "-3"}, "--count -3: expected a whole number above 0"},
-        TBadCase{{"--count", "5x"}, "--count 5x: expected a whole number above 0"},
-        TBadCase{{"--count", " 5"}, "--count  5: expected a whole number above 0"},
-        TBadCase{{"--bitrate", "0"}, "--bitrate 0: expected a whole number above 0"},
-        TBadCase{{"--rate", "-1"}, "--rate -1: expected calls a second (0 or \"max\": back to back)"},
-        TBadCase{{"--rate", "nan"}, "--rate nan: expected calls a second (0 or \"max\": back to back)"},
-        TBadCase{{"--duration", "0"}, "--duration 0: expected seconds above 0"},
-        TBadCase{{"--seed", "4294967296"}, "--seed 4294967296: expected a whole number from 0 to 4294967295"},
-        TBadCase{{"--device", ""}, "--device : expected a device path"},
-        TBadCase{{"--path-file", "/tmp/p"}, "--path-file goes with --pty"}));
 
 }  // namespace

@@ -51,21 +51,16 @@ const TCase Cases[] = {
     {"CrAndLfInTwoReads", {"A\r", "\nB\r\n"}, {{"A"}, {"B"}}},
     {"CrThenIdleThenLf", {"A\r", std::nullopt, "\nB\n"}, {{"A"}, {"B"}}},
     {"TailWaitsForTheNextRead", {"AB", "C\r\nD"}, {{"ABC"}}},
-    {"TailAcrossThreeReads", {"A", "B", "C\n"}, {{"ABC"}}},
-    {"TailFlushedByAnIdleTick", {"ABC", std::nullopt}, {{"ABC"}}},
     {"LinesAfterAFlushedTail", {"ABC", std::nullopt, "D\n"}, {{"ABC"}, {"D"}}},
-    {"IdleWithNothingWaiting", {std::nullopt, std::nullopt}, {}},
     {"SecondIdleFlushesNothingMore", {"A", std::nullopt, std::nullopt}, {{"A"}}},
     {"BlankLinesLeftOut", {"\r\n\r\n  \r\nA\r\n\n\t\n"}, {{"A"}}},
     {"BlankTailNotFlushed", {"   ", std::nullopt}, {}},
     {"BlanksInsideALineKept", {"  A  B  \n"}, {{"  A  B  "}}},
     {"ZeroByteKeptInItsLine", {"A\0B\nC\n"s}, {{"A\0B"s}, {"C"}}},
     {"ZeroBytesAloneAreBlank", {"\0\0\r\nC\n"s}, {{"C"}}},
-    {"ManyLinesInOneRead", {"1\n2\n3\n4\n5\n"}, {{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}},
     {"LongestLineKept", {std::string(4096, 'x') + "\n"}, {{std::string(4096, 'x')}}},
     {"LongestTailFlushed", {std::string(4096, 'x'), std::nullopt}, {{std::string(4096, 'x')}}},
     {"OneByteTooManyDropped", {std::string(4097, 'x') + "\nB\n"}, {{X80, true}, {"B"}}},
-    {"OverflowAcrossReads", {std::string(3000, 'x'), std::string(3000, 'y'), "z\nB\n"}, {{X80, true}, {"B"}}},
     {"OverflowKeepsItsStart", {"ab", std::string(5000, 'x') + "\n"}, {{"ab" + X80.substr(2), true}}},
     {"OverflowWhenTheTailOutgrowsTheLimit", {std::string(4000, 'x'), std::string(97, 'x')}, {{X80, true}}},
     {"RestOfADroppedRunIsNoLine", {std::string(5000, 'x'), "yyy", "zzz\r\nB\r\n"}, {{X80, true}, {"B"}}},
@@ -73,14 +68,9 @@ const TCase Cases[] = {
     {"DroppedRunReportedOnce", {std::string(5000, 'x'), std::string(5000, 'x'), "\n"}, {{X80, true}}},
 };
 
-class LineFramerTest : public testing::TestWithParam<TCase> {};
-
-TEST_P(LineFramerTest, FramesLines) {
-  EXPECT_EQ(FeedTicks(GetParam().Ticks), GetParam().Lines);
+TEST(LineFramer, FramesLines) {
+  for (const TCase& c : Cases) EXPECT_EQ(FeedTicks(c.Ticks), c.Lines) << c.Name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, LineFramerTest, testing::ValuesIn(Cases),
-                         [](const testing::TestParamInfo<TCase>& tc) { return tc.param.Name; });
 
 TEST(LineFramer, HoldsNoMoreThanTheLongestLine) {
   TLineFramer framer;

@@ -1,24 +1,29 @@
 // The main window against a real SQLite database and a real pseudo-terminal, off screen: the state
-// table, the port message boxes, closing, the day's list and one call arriving on the line.
+// table with the port message boxes and Esc, closing, the day's list and one call arriving on the line.
 #include <QApplication>
 #include <QDateTime>
-#include <QHeaderView>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdlib>
+#include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "appfonts.h"
 #include "callgrid.h"
 #include "calllistmodel.h"
-#include "fmtcallrig.h"
+#include "callstore.h"
+#include "hostdatabase.h"
 #include "serialport.h"
 #include "startup.h"
 #include "storesettings.h"
+#include "utcall.h"
+#include "watchedline.h"
 
 namespace window {
 
@@ -28,22 +33,96 @@ const QString Started = QStringLiteral("Log de chamadas");
 const QString Connected = QStringLiteral("Log de Chamadas - CONECTADO");
 const QString Disconnected = QStringLiteral("Log de Chamadas - DESCONECTADO");
 
-// Presses the buttons named by the letters: C "&Conectar", D "&Desconectar".
-void Press(TFmtCallRig& rig, const QString& clicks) {
-  for (const QChar click : clicks) {
-    QPushButton& button = rig.Button(click == QLatin1Char('C') ? "bb08" : "bb05");
-    QTest::mouseClick(&button, Qt::LeftButton);
+// What a modal message box showed before the catcher pressed its OK button.
+struct TBoxSeen {
+  QString Title;
+  QString Text;
+  QMessageBox::Icon Icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons Buttons;
+};
+
+// Answers the next modal message box the way the operator would, and notes what it showed.
+class TBoxCatcher {
+ public:
+  TBoxCatcher() {
+    FTimer.setInterval(10);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      FTimer.stop();
+      FSeen = TBoxSeen{box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+      box->button(QMessageBox::Ok)->click();
+    });
   }
-}
+  void Arm() {
+    FSeen.reset();
+    FTimer.start();
+  }
+  // The box seen since Arm, if any; stops watching.
+  std::optional<TBoxSeen> Take() {
+    FTimer.stop();
+    return std::exchange(FSeen, std::nullopt);
+  }
+
+ private:
+  QTimer FTimer;
+  std::optional<TBoxSeen> FSeen;
+};
+
+// The main window on a fresh SQLite host database behind "alQuivarProd" and COM1's far end.
+class TFmtCallRig {
+ public:
+  TFmtCallRig() : Db(testsupport::TEngine::Sqlite, Folder().path()) {}
+  ~TFmtCallRig() {
+    Boxes.Take();
+    if (fmtCall) fmtCall->close();
+    Destroyed();
+  }
+
+  // Builds the window over a connected store and shows it; FormShow runs here.
+  void Show() {
+    auto store = std::make_unique<calls::TCallStore>(Db.Settings());
+    if (!store->Connect()) throw std::runtime_error("store: " + store->LastError().toStdString());
+    fmtCall = new TfmtCall(std::move(store));
+    fmtCall->show();
+    QApplication::setActiveWindow(fmtCall);
+    if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
+  }
+  // Presses the buttons named by the letters: C "&Conectar", D "&Desconectar".
+  void Press(const QString& clicks) {
+    for (const QChar click : clicks)
+      QTest::mouseClick(&Button(click == QLatin1Char('C') ? "bb08" : "bb05"), Qt::LeftButton);
+  }
+  QPushButton& Button(const char* name) const {
+    return *fmtCall->findChild<QPushButton*>(QLatin1String(name));
+  }
+  QTableView& Grid() const { return *fmtCall->findChild<QTableView*>(QStringLiteral("gr")); }
+  QString Cell(int row, int column) const {
+    return Grid().model()->data(Grid().model()->index(row, column)).toString();
+  }
+  bool TimerOn() const { return fmtCall->findChild<QTimer*>(QStringLiteral("Timer"))->isActive(); }
+  // Lets the event loop run the window's deferred deletion; true once it is gone.
+  bool Destroyed() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return fmtCall.isNull();
+  }
+
+  // One for the whole run: unixODBC reads its configuration folder once per process.
+  static const QTemporaryDir& Folder() {
+    static const QTemporaryDir folder;
+    return folder;
+  }
+
+  testsupport::THostDatabase Db;
+  TWatchedLine Line;
+  QPointer<TfmtCall> fmtCall;
+  TBoxCatcher Boxes;
+};
 
 bool SecondOpenSucceeds() {
   serial::TSerialPort second;
   second.SetCommPort(serial::TCommPort::cpCOM1);
   return second.OpenPort();
-}
-
-QString Cell(const QTableView& grid, int row, int column) {
-  return grid.model()->data(grid.model()->index(row, column)).toString();
 }
 
 }  // namespace
@@ -54,33 +133,56 @@ class TfmtCallTest : public QObject {
  private slots:
   void StateTable_data() {
     QTest::addColumn<QString>("clicks");
+    QTest::addColumn<bool>("missingDevice");
+    QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("bb08");
     QTest::addColumn<bool>("bb05");
     QTest::addColumn<bool>("timer");
-    QTest::newRow("started") << "" << Started << true << true << false;
-    QTest::newRow("connected") << "C" << Connected << false << true << true;
-    QTest::newRow("disconnected") << "CD" << Disconnected << true << false << false;
-    QTest::newRow("connected again") << "CDC" << Connected << false << true << true;
+    QTest::newRow("started") << "" << false << "" << Started << true << true << false;
+    QTest::newRow("connected") << "C" << false << "" << Connected << false << true << true;
+    QTest::newRow("disconnected") << "CD" << false << "" << Disconnected << true << false << false;
+    QTest::newRow("connected again") << "CDC" << false << "" << Connected << false << true << true;
     // A disabled button does nothing: a second connect or disconnect changes nothing.
-    QTest::newRow("connect twice") << "CC" << Connected << false << true << true;
-    QTest::newRow("disconnect twice") << "CDD" << Disconnected << true << false << false;
+    QTest::newRow("connect twice") << "CC" << false << "" << Connected << false << true << true;
+    QTest::newRow("disconnect twice") << "CDD" << false << "" << Disconnected << true << false << false;
+    QTest::newRow("connect to a missing device")
+        << "C" << true << "Não foi possível abrir a porta" << Started << true << true << false;
+    // Nothing was opened, so there is nothing to close.
+    QTest::newRow("disconnect before any connect")
+        << "D" << false << "Não foi possível fechar a porta" << Started << true << true << false;
   }
+  // Every state shows its caption and buttons, and Esc closes the window from it.
   void StateTable() {
     QFETCH(QString, clicks);
+    QFETCH(bool, missingDevice);
+    QFETCH(QString, box);
     QFETCH(QString, caption);
     QFETCH(bool, bb08);
     QFETCH(bool, bb05);
     QFETCH(bool, timer);
     TFmtCallRig rig;
     rig.Show();
+    if (missingDevice) qputenv("LOGCHAMADAS_COM1", "/nonexistent/tty");
     rig.Boxes.Arm();
-    Press(rig, clicks);
-    QVERIFY(!rig.Boxes.Take());
+    rig.Press(clicks);
+    const std::optional<TBoxSeen> seen = rig.Boxes.Take();
+    QCOMPARE(seen.has_value(), !box.isEmpty());
+    if (seen) {
+      QCOMPARE(seen->Title, QStringLiteral("Error"));
+      QCOMPARE(seen->Icon, QMessageBox::Critical);
+      QCOMPARE(seen->Text, box);
+      QCOMPARE(seen->Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
     QCOMPARE(rig.fmtCall->windowTitle(), caption);
     QCOMPARE(rig.Button("bb08").isEnabled(), bb08);
     QCOMPARE(rig.Button("bb05").isEnabled(), bb05);
     QCOMPARE(rig.TimerOn(), timer);
+    // From the grid, where the window puts the focus, once the window is active again after a box.
+    QApplication::setActiveWindow(rig.fmtCall);
+    QVERIFY(QTest::qWaitForWindowActive(rig.fmtCall));
+    QTest::keyClick(&rig.Grid(), Qt::Key_Escape);
+    QVERIFY(rig.Destroyed());
   }
 
   void Accelerators() {
@@ -93,73 +195,10 @@ class TfmtCallTest : public QObject {
     QTRY_COMPARE(rig.fmtCall->windowTitle(), Disconnected);
   }
 
-  void PortFailures_data() {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<bool>("missingDevice");
-    QTest::addColumn<QString>("click");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("bb08");
-    QTest::addColumn<bool>("bb05");
-    QTest::newRow("connect to a missing device, started")
-        << "" << true << "C"
-        << "Não foi possível abrir a porta" << Started << true << true;
-    QTest::newRow("connect to a missing device, disconnected")
-        << "CD" << true << "C"
-        << "Não foi possível abrir a porta" << Disconnected << true << false;
-    // Nothing was opened, so there is nothing to close.
-    QTest::newRow("disconnect before any connect")
-        << "" << false << "D"
-        << "Não foi possível fechar a porta" << Started << true << true;
-  }
-  void PortFailures() {
-    QFETCH(QString, before);
-    QFETCH(bool, missingDevice);
-    QFETCH(QString, click);
-    QFETCH(QString, text);
-    QFETCH(QString, caption);
-    QFETCH(bool, bb08);
-    QFETCH(bool, bb05);
-    TFmtCallRig rig;
-    rig.Show();
-    Press(rig, before);
-    if (missingDevice) {
-      qputenv("LOGCHAMADAS_COM1", QFile::encodeName(rig.Folder().filePath(QStringLiteral("no-such-tty"))));
-    }
-    rig.Boxes.Arm();
-    Press(rig, click);
-    const std::optional<TBoxSeen> box = rig.Boxes.Take();
-    QVERIFY(box);
-    QCOMPARE(box->Title, QStringLiteral("Error"));
-    QCOMPARE(box->Icon, QMessageBox::Critical);
-    QCOMPARE(box->Text, text);
-    QCOMPARE(box->Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(rig.fmtCall->windowTitle(), caption);
-    QCOMPARE(rig.Button("bb08").isEnabled(), bb08);
-    QCOMPARE(rig.Button("bb05").isEnabled(), bb05);
-    QVERIFY(!rig.TimerOn());
-  }
-
-  void EscCloses_data() {
-    QTest::addColumn<QString>("clicks");
-    QTest::newRow("started") << "";
-    QTest::newRow("connected") << "C";
-    QTest::newRow("disconnected") << "CD";
-  }
-  void EscCloses() {
-    QFETCH(QString, clicks);
-    TFmtCallRig rig;
-    rig.Show();
-    Press(rig, clicks);
-    // From the grid, where the window puts the focus.
-    QTest::keyClick(&rig.Grid(), Qt::Key_Escape);
-    QVERIFY(rig.Destroyed());
-  }
-
   void ClosingWhileConnectedReleasesThePort() {
     TFmtCallRig rig;
     rig.Show();
-    Press(rig, QStringLiteral("C"));
+    rig.Press(QStringLiteral("C"));
     QVERIFY(!SecondOpenSucceeds());  // the window holds COM1 for itself
     rig.Boxes.Arm();
     QTest::mouseClick(&rig.Button("bb12"), Qt::LeftButton);
@@ -170,7 +209,9 @@ class TfmtCallTest : public QObject {
     QVERIFY(SecondOpenSucceeds());
   }
 
-  void FormShowListsTheServersDay() {
+  // The list shows the server's day in date order; a call through the pseudo-terminal becomes its
+  // last row, current and marked, and its first 76 characters the log.
+  void FormShowListsTheServersDayAndACallArrivesAsTheLastRow() {
     TFmtCallRig rig;
     const QDate today = QDate::currentDate();
     const QString insert = QStringLiteral(
@@ -181,16 +222,36 @@ class TfmtCallTest : public QObject {
     rig.Db.Exec(insert, {"202", "01", "00:01:05", "3333", QDateTime(today, QTime(8, 0, 0)), "1130003000"});
     rig.Show();
 
-    const QTableView& grid = rig.Grid();
-    QVERIFY(grid.hasFocus());
-    QCOMPARE(grid.model()->rowCount(), 2);
-    QCOMPARE(Cell(grid, 0, calls::ccRAMA), QStringLiteral("202"));
-    QCOMPARE(Cell(grid, 1, calls::ccRAMA), QStringLiteral("203"));
-    QCOMPARE(Cell(grid, 1, calls::ccNUME_DISC), QStringLiteral("1130002000"));
-    QCOMPARE(Cell(grid, 1, calls::ccTRON), QStringLiteral("02"));
+    QVERIFY(rig.Grid().hasFocus());
+    QCOMPARE(rig.Grid().model()->rowCount(), 2);
+    QCOMPARE(rig.Cell(0, calls::ccRAMA), QStringLiteral("202"));
+    QCOMPARE(rig.Cell(1, calls::ccRAMA), QStringLiteral("203"));
+    QCOMPARE(rig.Cell(1, calls::ccNUME_DISC), QStringLiteral("1130002000"));
+    QCOMPARE(rig.Cell(1, calls::ccTRON), QStringLiteral("02"));
     // The system's formats are Brazilian here (see main).
-    QCOMPARE(Cell(grid, 1, calls::ccDATA),
+    QCOMPARE(rig.Cell(1, calls::ccDATA),
              today.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral(" 09:30:15"));
+
+    rig.Press(QStringLiteral("C"));
+    const QDateTime when(today, QTime::currentTime().addSecs(-1));
+    const std::string line = CallLine(when.toString(QStringLiteral("dd/MM/yyhh:mm:ss")).toStdString(), "2041",
+                                      "01133334444", "4321", "07", "00:02:15") +
+                             "\r\n";
+    QVERIFY(rig.Line.Send(line));
+    rig.fmtCall->TimerTimer();
+
+    QCOMPARE(rig.Grid().model()->rowCount(), 3);
+    QCOMPARE(rig.Cell(2, calls::ccRAMA), QStringLiteral("2041"));
+    QCOMPARE(rig.Cell(2, calls::ccNUME_DISC), QStringLiteral("01133334444"));
+    QCOMPARE(rig.Cell(2, calls::ccDURA), QStringLiteral("00:02:15"));
+    QCOMPARE(rig.Cell(2, calls::ccTRON), QStringLiteral("07"));
+    QCOMPARE(rig.Grid().currentIndex().row(), 2);
+    QCOMPARE(rig.Grid().model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("\u25B8"));
+    // The personal code in columns 77-80 stays out of the log.
+    QCOMPARE(rig.fmtCall->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
+             QString::fromStdString(line.substr(0, 76)));
+    QCOMPARE(
+        rig.Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA = '2041' AND SENH = '4321'")), 1);
   }
 
   void FormShowWithoutTheCallTable() {
@@ -224,15 +285,13 @@ class TfmtCallTest : public QObject {
     TFmtCallRig rig;
     rig.Show();
     const QTableView& grid = rig.Grid();
-    const QStringList titles{"Data", "Ramal", "Número Discado", "Duração", "Tronco"};
+    const QStringList titles{"Data", "Ramal", "Número Discado", "Duração", "Tronco", "SENH", "TIPO"};
     const QList<int> widths{120, 44, 120, 68, 39};
-    for (int column = calls::ccDATA; column <= calls::ccTRON; ++column) {
-      QVERIFY(!grid.isColumnHidden(column));
+    for (int column = calls::ccDATA; column <= calls::ccTIPO; ++column) {
       QCOMPARE(grid.model()->headerData(column, Qt::Horizontal).toString(), titles[column]);
-      QCOMPARE(grid.columnWidth(column), widths[column]);
+      QCOMPARE(grid.isColumnHidden(column), column >= calls::ccSENH);
+      if (column < widths.size()) QCOMPARE(grid.columnWidth(column), widths[column]);
     }
-    QVERIFY(grid.isColumnHidden(calls::ccSENH));
-    QVERIFY(grid.isColumnHidden(calls::ccTIPO));
     QCOMPARE(grid.selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
   }
@@ -251,32 +310,6 @@ class TfmtCallTest : public QObject {
     QFETCH(QString, locale);
     QFETCH(QString, format);
     QCOMPARE(DateTimeWithSecondsFormat(QLocale(locale)), format);
-  }
-
-  void CallArrivesThroughThePseudoTerminal() {
-    TFmtCallRig rig;
-    rig.Db.Exec(QStringLiteral("INSERT INTO TBCALL (RAMA, TRON, DURA, SENH, TIPO, DATA, NUME_DISC) "
-                               "VALUES ('202', '01', '00:01:05', '3333', NULL, ?, '1130003000')"),
-                {QDate::currentDate().startOfDay()});
-    rig.Show();
-    Press(rig, QStringLiteral("C"));
-    const QDateTime when(QDate::currentDate(), QTime::currentTime().addSecs(-1));
-    const std::string line = CallLine(when, "07", "2041", "00:02:15", "01133334444", "4321");
-    QVERIFY(rig.Send(line));
-    rig.fmtCall->TimerTimer();
-
-    const QTableView& grid = rig.Grid();
-    QCOMPARE(grid.model()->rowCount(), 2);
-    QCOMPARE(Cell(grid, 1, calls::ccRAMA), QStringLiteral("2041"));
-    QCOMPARE(Cell(grid, 1, calls::ccNUME_DISC), QStringLiteral("01133334444"));
-    QCOMPARE(Cell(grid, 1, calls::ccDURA), QStringLiteral("00:02:15"));
-    QCOMPARE(Cell(grid, 1, calls::ccTRON), QStringLiteral("07"));
-    QCOMPARE(grid.currentIndex().row(), 1);
-    QCOMPARE(grid.model()->headerData(1, Qt::Vertical).toString(), QStringLiteral("\u25B8"));
-    // The personal code in columns 77-80 stays out of the log.
-    QCOMPARE(rig.Memo().toPlainText(), QString::fromStdString(line.substr(0, 76)));
-    QCOMPARE(
-        rig.Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA = '2041' AND SENH = '4321'")), 1);
   }
 };
 
