@@ -12,14 +12,7 @@
 #include "pgcluster.h"
 #include "storesettings.h"
 
-using calls::ccDATA;
-using calls::ccDURA;
-using calls::ccNUME_DISC;
-using calls::ccRAMA;
-using calls::ccSENH;
-using calls::ccTIPO;
-using calls::ccTRON;
-using calls::TCallRecord;
+using namespace calls;
 using testsupport::TEngine;
 
 namespace {
@@ -47,7 +40,7 @@ QVariantList ListColumn(const QAbstractItemModel& model, int column = ccRAMA) {
   return values;
 }
 
-std::string Why(const calls::TCallStore& store) {
+std::string Why(const TCallStore& store) {
   return store.LastError().toStdString();
 }
 
@@ -67,7 +60,7 @@ class StoreFixture : public testing::Test {
   }
 
   testsupport::THostDatabase Host;
-  calls::TCallStore Store;
+  TCallStore Store;
 };
 
 class StoreTest : public StoreFixture, public testing::WithParamInterface<TEngine> {
@@ -201,9 +194,9 @@ TEST_P(StoreTest, PendingRowsAreStillListedAfterReopening) {
 }
 
 TEST_P(StoreTest, BeyondThePendingLimitNewCallsAreRefusedAndOlderOnesKept) {
-  calls::TStoreSettings settings = Host.Settings(QStringLiteral("limited"));
+  TStoreSettings settings = Host.Settings(QStringLiteral("limited"));
   settings.PendingLimit = 2;
-  calls::TCallStore limited(settings);
+  TCallStore limited(settings);
   ASSERT_TRUE(limited.Connect());
   Host.BreakInserts();
   EXPECT_FALSE(limited.InsertCall(Call(14, 9, 0, 1, "A")));
@@ -219,16 +212,16 @@ TEST_P(StoreTest, BeyondThePendingLimitNewCallsAreRefusedAndOlderOnesKept) {
 }
 
 TEST_P(StoreTest, InsertDoesNotNeedTheListOrAnEarlierConnect) {
-  calls::TCallStore unconnected(Host.Settings(QStringLiteral("unconnected")));
+  TCallStore unconnected(Host.Settings(QStringLiteral("unconnected")));
   ASSERT_TRUE(unconnected.InsertCall(Call(14, 9, 0, 1))) << Why(unconnected);
   EXPECT_EQ(unconnected.dsCall().rowCount(), 1);
   EXPECT_EQ(StoredRamas().size(), 1);
 }
 
 TEST_P(StoreTest, ConnectToAnUnknownSourceGivesTheDriversTextAndLosesNothing) {
-  calls::TStoreSettings settings = Host.Settings(QStringLiteral("unknown"));
+  TStoreSettings settings = Host.Settings(QStringLiteral("unknown"));
   settings.AliasName = QStringLiteral("alNaoExiste");
-  calls::TCallStore store(settings);
+  TCallStore store(settings);
   EXPECT_FALSE(store.Connect());
   EXPECT_TRUE(store.LastError().contains(QStringLiteral("Data source name not found"))) << Why(store);
   EXPECT_FALSE(store.InsertCall(Call(14, 9, 0, 1)));
@@ -295,9 +288,9 @@ TEST_F(PostgresServer, ACommitThatFailsKeepsEveryRowPending) {
 
 TEST(PostgresLogin, AWrongPasswordGivesTheServersText) {
   testsupport::THostDatabase host(TEngine::Postgres, QStringLiteral("store-odbc"));
-  calls::TStoreSettings settings = host.Settings(QStringLiteral("wrong-password"));
+  TStoreSettings settings = host.Settings(QStringLiteral("wrong-password"));
   settings.Password = QStringLiteral("not-the-password");
-  calls::TCallStore store(settings);
+  TCallStore store(settings);
   EXPECT_FALSE(store.Connect());
   EXPECT_TRUE(
       store.LastError().contains(QStringLiteral("password authentication failed for user \"logtest\"")))
@@ -306,7 +299,7 @@ TEST(PostgresLogin, AWrongPasswordGivesTheServersText) {
 
 // The clock statement follows the server name the driver reports; others get the ODBC escape.
 TEST(StoreSettings, ClockStatementFollowsTheDriversServerName) {
-  const calls::TStoreSettings s = calls::DefaultStoreSettings();
+  const TStoreSettings s = DefaultStoreSettings();
   EXPECT_EQ(s.DialectFor("Microsoft SQL Server").ClockQuery, "SELECT DATA_ATUA = GETDATE()");
   EXPECT_EQ(s.DialectFor("sqlite").ClockQuery, "SELECT datetime('now', 'localtime') AS data_atua");
   EXPECT_EQ(s.DialectFor("Informix").ClockQuery, "SELECT {fn NOW()} AS data_atua");

@@ -48,8 +48,12 @@ TEST_F(CommPosix, PortsThatAreNoTerminalDoNotOpen) {
 
 TEST_F(CommPosix, OpeningMakesTheLineRawAtTheDefaultRate) {
   ASSERT_TRUE(port.OpenPort());
-  EXPECT_TRUE(pty.SlaveIsRaw());
-  EXPECT_EQ(pty.SlaveOutputSpeed(), unsigned{B9600});
+  const termios t = pty.SlaveTermios();
+  // No canonical mode, echo, signals or output processing.
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
+  EXPECT_EQ(::cfgetospeed(&t), speed_t{B9600});
 }
 
 TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
@@ -73,7 +77,7 @@ TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
   TLineSettings back;
   ASSERT_TRUE(comm->GetState(handle, back));
   EXPECT_EQ(back, line);
-  EXPECT_TRUE(pty.SlaveHasTwoStopBits());
+  EXPECT_NE(pty.SlaveTermios().c_cflag & CSTOPB, 0u);
 
   // Refused: nothing of the record is taken, not even its rate.
   TLineSettings refused = line;

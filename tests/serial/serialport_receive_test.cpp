@@ -67,15 +67,6 @@ TEST_F(SerialPortReceive, NothingWaitingHandsOnThePreviousTextUntilAPurge) {
   EXPECT_EQ(fake.line->calls, (Calls{"OnReceive:", "ClearError", "AfterReceive:"}));
 }
 
-TEST_F(SerialPortReceive, ZeroBytesAreDroppedAndTheRestKept) {
-  EXPECT_EQ(OpenAndReceive(std::string("0101 \0\0"
-                                       "201\r\n",
-                                       12)),
-            "0101 201\r\n");
-  EXPECT_EQ(OpenAndReceive(std::string("\0X\0", 3)), "X");
-  EXPECT_EQ(OpenAndReceive(std::string("\0\0\0", 3)), "");
-}
-
 TEST_F(SerialPortReceive, OnlyTheBytesTheReadDeliveredAreKept) {
   fake.line->readLimit = 4;
   EXPECT_EQ(OpenAndReceive("ABCDEFGHIJ"), "ABCD");

@@ -10,7 +10,6 @@
 #include "pgcluster.h"
 #include "readwatch.h"
 #include "receivecycle.h"
-#include "recordinglog.h"
 #include "serialport.h"
 #include "watchedline.h"
 
@@ -21,6 +20,17 @@ using namespace std::string_literals;
 using testsupport::TEngine;
 
 const QDateTime Morning(QDate(2026, 12, 9), QTime(10, 20, 0));
+
+// The log panel as a list of lines.
+struct TRecordingLog : TLogSink {
+  void AppendLine(const QString& line) override { Lines.append(line); }
+  void Clear() override {
+    Lines.clear();
+    ++Clears;
+  }
+  QStringList Lines;
+  int Clears = 0;
+};
 
 // The cycle wired to real parts: COM1's far end written as the exchange would, the serial port
 // component on COM1, a call store over a fresh host database, and a clock the test sets.

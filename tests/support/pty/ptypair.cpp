@@ -9,16 +9,6 @@
 
 namespace testsupport {
 
-namespace {
-
-termios SlaveTermios(int slave) {
-  termios t{};
-  ::tcgetattr(slave, &t);
-  return t;
-}
-
-}  // namespace
-
 TPty::TPty() {
   char path[256] = {};
   if (::openpty(&FMaster, &FSlave, path, nullptr, nullptr) != 0) {
@@ -28,7 +18,7 @@ TPty::TPty() {
   }
   FSlavePath = path;
   // A fresh slave is in line mode with echo: it would hold back lines and answer every byte.
-  termios t = SlaveTermios(FSlave);
+  termios t = SlaveTermios();
   ::cfmakeraw(&t);
   ::tcsetattr(FSlave, TCSANOW, &t);
 }
@@ -57,19 +47,10 @@ void TPty::CloseMaster() {
   FMaster = -1;
 }
 
-unsigned TPty::SlaveOutputSpeed() const {
-  const termios t = SlaveTermios(FSlave);
-  return ::cfgetospeed(&t);
-}
-
-bool TPty::SlaveHasTwoStopBits() const {
-  return (SlaveTermios(FSlave).c_cflag & CSTOPB) != 0;
-}
-
-bool TPty::SlaveIsRaw() const {
-  const termios t = SlaveTermios(FSlave);
-  return (t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0 && (t.c_oflag & OPOST) == 0 &&
-         (t.c_iflag & (ICRNL | IXON | ISTRIP)) == 0;
+termios TPty::SlaveTermios() const {
+  termios t{};
+  ::tcgetattr(FSlave, &t);
+  return t;
 }
 
 }  // namespace testsupport

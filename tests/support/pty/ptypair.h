@@ -3,6 +3,8 @@
 // until Close whatever the program does with its own descriptor.
 #pragma once
 
+#include <termios.h>
+
 #include <string>
 
 namespace testsupport {
@@ -26,9 +28,7 @@ class TPty {
   void CloseMaster();
 
   // The slave's line as the kernel holds it, for checks that must not trust the code under test.
-  unsigned SlaveOutputSpeed() const;  // a B constant of <termios.h>, e.g. B19200
-  bool SlaveHasTwoStopBits() const;
-  bool SlaveIsRaw() const;  // no canonical mode, echo, signals or output processing
+  termios SlaveTermios() const;
 
  private:
   int FMaster = -1;
