@@ -18,11 +18,10 @@ class CommWin32 : public ::testing::Test {
     std::string error;
     farEnd = testsupport::MakeFarEnd(error);
     ASSERT_NE(farEnd, nullptr) << error;
-    line.handle = line.system->Open("COM1");
-    ASSERT_NE(line.handle, serial::InvalidCommHandle);
+    ASSERT_NE(line.Open("COM1"), serial::InvalidCommHandle);
   }
   void TearDown() override {
-    if (line.handle != serial::InvalidCommHandle) line.system->Close(line.handle);
+    if (line.Handle() != serial::InvalidCommHandle) line.Close(line.Handle());
   }
 
   std::unique_ptr<testsupport::TFarEnd> farEnd;
@@ -35,7 +34,7 @@ TEST_F(CommWin32, ZeroBytesAreCountedAndReadLikeAnyOther) {
   ASSERT_EQ(line.WaitFor(6), 6);
   char buffer[16] = {};
   std::uint32_t read = 0;
-  EXPECT_TRUE(line.system->Read(line.handle, buffer, 6, read));
+  EXPECT_TRUE(line.Read(line.Handle(), buffer, 6, read));
   EXPECT_EQ(std::string(buffer, read), bytes);
 }
 
@@ -43,7 +42,7 @@ TEST_F(CommWin32, ZeroBytesAreCountedAndReadLikeAnyOther) {
 TEST_F(CommWin32, AReadOfAnEmptyQueueReturnsAtOnce) {
   char buffer[16];
   std::uint32_t read = 99;
-  EXPECT_TRUE(line.system->Read(line.handle, buffer, sizeof buffer, read));
+  EXPECT_TRUE(line.Read(line.Handle(), buffer, sizeof buffer, read));
   EXPECT_EQ(read, 0u);
 }
 
@@ -58,11 +57,11 @@ TEST_F(CommWin32, FlowControlFlagsReachTheirDcbBitfieldsAndComeBack) {
     SCOPED_TRACE(flags);
     TLineSettings wanted = original;
     wanted.Flags |= flags;
-    EXPECT_TRUE(line.system->SetState(line.handle, wanted));
+    EXPECT_TRUE(line.SetState(line.Handle(), wanted));
     TLineSettings back;
     ASSERT_TRUE(line.Settings(back));
     EXPECT_EQ(back.Flags, wanted.Flags);
-    ASSERT_TRUE(line.system->SetState(line.handle, original));
+    ASSERT_TRUE(line.SetState(line.Handle(), original));
   }
 }
 

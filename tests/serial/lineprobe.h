@@ -1,5 +1,5 @@
-// The system's comm layer with a window onto the line the port opened, so a test can ask the line
-// itself (not the component) how many bytes wait and which settings it holds.
+// The system's comm layer, remembering the handle it opened so a test can ask the line itself (not
+// the component) how many bytes wait and which settings it holds.
 #pragma once
 
 #include <chrono>
@@ -11,14 +11,30 @@
 
 namespace serialtest {
 
-struct TLineProbe {
-  std::shared_ptr<serial::TCommLayer> system = serial::MakeSystemCommLayer();
-  serial::TCommHandle handle = serial::InvalidCommHandle;
+class TLineProbe final : public serial::TCommLayer {
+ public:
+  serial::TCommHandle Open(const std::string& deviceName) override {
+    return FHandle = FSystem->Open(deviceName);
+  }
+  bool GetState(serial::TCommHandle h, serial::TLineSettings& s) override { return FSystem->GetState(h, s); }
+  bool SetState(serial::TCommHandle h, const serial::TLineSettings& s) override {
+    return FSystem->SetState(h, s);
+  }
+  bool ClearError(serial::TCommHandle h, std::uint32_t& n) override { return FSystem->ClearError(h, n); }
+  bool Read(serial::TCommHandle h, char* b, std::uint32_t c, std::uint32_t& r) override {
+    return FSystem->Read(h, b, c, r);
+  }
+  bool Purge(serial::TCommHandle h, std::uint32_t f) override { return FSystem->Purge(h, f); }
+  bool Close(serial::TCommHandle h) override {
+    FHandle = serial::InvalidCommHandle;
+    return FSystem->Close(h);
+  }
 
+  serial::TCommHandle Handle() const { return FHandle; }
   // Bytes waiting on the line now, or -1 when the line will not say.
   long long Waiting() const {
     std::uint32_t waiting = 0;
-    return system->ClearError(handle, waiting) ? static_cast<long long>(waiting) : -1;
+    return FSystem->ClearError(FHandle, waiting) ? static_cast<long long>(waiting) : -1;
   }
   // Polls until at least count bytes wait (a driver may still be moving them), for at most about five
   // seconds; returns the last count seen.
@@ -30,37 +46,11 @@ struct TLineProbe {
     }
     return seen;
   }
-  bool Settings(serial::TLineSettings& line) const { return system->GetState(handle, line); }
-};
-
-// Hands every call to the probe's system layer and remembers the handle it opened.
-class TProbedComm final : public serial::TCommLayer {
- public:
-  explicit TProbedComm(std::shared_ptr<TLineProbe> probe) : FProbe(std::move(probe)) {}
-
-  serial::TCommHandle Open(const std::string& deviceName) override {
-    return FProbe->handle = FProbe->system->Open(deviceName);
-  }
-  bool GetState(serial::TCommHandle h, serial::TLineSettings& s) override {
-    return FProbe->system->GetState(h, s);
-  }
-  bool SetState(serial::TCommHandle h, const serial::TLineSettings& s) override {
-    return FProbe->system->SetState(h, s);
-  }
-  bool ClearError(serial::TCommHandle h, std::uint32_t& n) override {
-    return FProbe->system->ClearError(h, n);
-  }
-  bool Read(serial::TCommHandle h, char* b, std::uint32_t c, std::uint32_t& r) override {
-    return FProbe->system->Read(h, b, c, r);
-  }
-  bool Purge(serial::TCommHandle h, std::uint32_t f) override { return FProbe->system->Purge(h, f); }
-  bool Close(serial::TCommHandle h) override {
-    FProbe->handle = serial::InvalidCommHandle;
-    return FProbe->system->Close(h);
-  }
+  bool Settings(serial::TLineSettings& line) const { return FSystem->GetState(FHandle, line); }
 
  private:
-  std::shared_ptr<TLineProbe> FProbe;
+  std::unique_ptr<serial::TCommLayer> FSystem = serial::MakeSystemCommLayer();
+  serial::TCommHandle FHandle = serial::InvalidCommHandle;
 };
 
 }  // namespace serialtest

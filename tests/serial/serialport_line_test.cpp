@@ -41,8 +41,9 @@ class SerialLine : public ::testing::Test {
   }
 
   std::unique_ptr<testsupport::TFarEnd> farEnd;
-  std::shared_ptr<TLineProbe> probe = std::make_shared<TLineProbe>();
-  TSerialPort port{std::make_unique<TProbedComm>(probe)};
+  std::unique_ptr<TLineProbe> owned = std::make_unique<TLineProbe>();
+  TLineProbe* probe = owned.get();  // the port owns it
+  TSerialPort port{std::move(owned)};
   std::vector<std::string> delivered;
 };
 
