@@ -10,16 +10,6 @@ namespace {
 using exchangesim::ParseSimOptions;
 using exchangesim::TOutputKind;
 
-TEST(SimOptions, DefaultsAreOneCallASecondAt9600ToStandardOutput) {
-  const auto parsed = ParseSimOptions({});
-  ASSERT_TRUE(parsed.Options) << parsed.Error;
-  EXPECT_EQ(parsed.Options->Output, TOutputKind::okStdout);
-  EXPECT_EQ(parsed.Options->BitRate, 9600);
-  EXPECT_EQ(parsed.Options->Rate, 1.0);
-  EXPECT_FALSE(parsed.Options->Count || parsed.Options->Duration || parsed.Options->Seed ||
-               parsed.Options->Split);
-}
-
 TEST(SimOptions, BenchmarkLine) {
   const auto parsed = ParseSimOptions(
       {"--pty", "--path-file", "/tmp/p", "--bitrate", "256000", "--rate", "max", "--duration", "60"});

@@ -31,17 +31,4 @@ void TPostgresCluster::Run(const QString& command) const {
   }
 }
 
-void TPostgresCluster::Stop() const {
-  Run(QStringLiteral("stop"));
-}
-void TPostgresCluster::Start() const {
-  Run(QStringLiteral("start"));
-}
-void TPostgresCluster::Create() const {
-  Run(QStringLiteral("create"));
-}
-void TPostgresCluster::Destroy() const {
-  Run(QStringLiteral("destroy"));
-}
-
 }  // namespace testsupport

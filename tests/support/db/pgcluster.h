@@ -13,11 +13,11 @@ class TPostgresCluster {
   TPostgresCluster(QString script, QString folder);
 
   // Fast shutdown (open connections are cut) and start again; both wait until done.
-  void Stop() const;
-  void Start() const;
+  void Stop() const { Run(QStringLiteral("stop")); }
+  void Start() const { Run(QStringLiteral("start")); }
   // Used by benchmarks that run outside CTest.
-  void Create() const;
-  void Destroy() const;
+  void Create() const { Run(QStringLiteral("create")); }
+  void Destroy() const { Run(QStringLiteral("destroy")); }
 
   QString SocketFolder() const { return FFolder + QStringLiteral("/sock"); }
   static QString UserName() { return QStringLiteral("logtest"); }

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "farend.h"
@@ -29,21 +30,6 @@ bool StartWinsock(std::string& error) {
   }();
   if (result != 0) error = "WSAStartup failed with " + std::to_string(result);
   return result == 0;
-}
-
-bool ParseAddress(const char* text, sockaddr_in& address) {
-  const std::string value = text;
-  const auto colon = value.rfind(':');
-  if (colon == std::string::npos) return false;
-  const unsigned long host = inet_addr(value.substr(0, colon).c_str());
-  char* end = nullptr;
-  const unsigned long port = std::strtoul(value.c_str() + colon + 1, &end, 10);
-  if (host == INADDR_NONE || *end != '\0' || port == 0 || port > 65535) return false;
-  address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = host;
-  address.sin_port = htons(static_cast<u_short>(port));
-  return true;
 }
 
 class TWineFarEnd final : public TFarEnd {
@@ -86,9 +72,11 @@ TLineLimits LineLimits() {
 }
 
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
+  // The listener is always on 127.0.0.1; the variable names it as "127.0.0.1:<port>".
   const char* where = std::getenv(kFarEndVariable);
-  sockaddr_in address;
-  if (where == nullptr || !ParseAddress(where, address)) {
+  const char* colon = where == nullptr ? nullptr : std::strrchr(where, ':');
+  const unsigned long port = colon == nullptr ? 0 : std::strtoul(colon + 1, nullptr, 10);
+  if (port == 0 || port > 65535) {
     error =
         std::string(kFarEndVariable) + " does not name the far-end listener (run the test through run-test)";
     return nullptr;
@@ -99,6 +87,10 @@ std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
     error = SocketError("socket failed");
     return nullptr;
   }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(port));
   auto farEnd = std::make_unique<TWineFarEnd>(connection);
   const DWORD patience = kPatienceMs;
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&patience), sizeof patience);
