@@ -112,20 +112,23 @@ struct TCallStore::TImpl {
     return Open() && attempt();
   }
 
+  bool ExecInsert(const TCallRow& row) {
+    upCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
+    upCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
+    upCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
+    upCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
+    upCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
+    upCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
+    upCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
+    return upCall->exec() || Fail(upCall->lastError(), &*upCall);
+  }
+
   // Every pending row in one transaction: all are stored or none is, and none leaves the pending set
   // before the commit succeeded, so a retry never stores a row twice.
   bool TryApply() {
     if (!dbMain.transaction()) return Fail(dbMain.lastError(), nullptr);
     for (const TCallRow& row : Pending) {
-      upCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
-      upCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
-      upCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
-      upCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
-      upCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
-      upCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
-      upCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
-      if (!upCall->exec()) {
-        Fail(upCall->lastError(), &*upCall);
+      if (!ExecInsert(row)) {
         dbMain.rollback();
         return false;
       }
@@ -139,8 +142,27 @@ struct TCallStore::TImpl {
     return true;
   }
 
+  // With the server up but refusing the batch, one row it will not take (a constraint of the host
+  // system, say) must not hold back every call behind it: the others go in one by one, each leaving the
+  // pending set once its own insert succeeded, and the refused rows wait for the next apply.
+  void ApplyOneByOne() {
+    // A server that refuses everything then costs a few statements an apply, not one per waiting call.
+    constexpr int MaxRefusedPerApply = 10;
+    const QString batchError = Error;
+    int refused = 0;
+    std::erase_if(Pending, [&](const TCallRow& row) {
+      if (Lost || refused == MaxRefusedPerApply) return false;
+      if (ExecInsert(row)) return true;
+      ++refused;
+      return false;
+    });
+    Error = batchError;
+  }
+
   bool quCallAfterPost() {
-    return Pending.empty() || Run([this] { return TryApply(); });
+    if (Pending.empty() || Run([this] { return TryApply(); })) return true;
+    if (!Lost) ApplyOneByOne();
+    return Pending.empty();
   }
 
   bool ReadDay(const QDateTime& day, TRowBlocks& rows) {

@@ -38,8 +38,9 @@ class TCallStore {
   // is refused (false: not listed, not kept) and the older ones are kept.
   bool AppendCall(const TCallRecord& call);
 
-  // Stores every pending row, in arrival order, in one transaction. False when they could not all be
-  // stored; those stay pending for the next apply.
+  // Stores every pending row, in arrival order, in one transaction. When the server is up but refuses
+  // that, the rows it takes go in one by one, so a row it always refuses holds back no other. False
+  // when they could not all be stored; those stay pending for the next apply.
   bool ApplyPending();
 
   // AppendCall, then ApplyPending.

@@ -177,6 +177,20 @@ TEST_P(StoreTest, FailedInsertIsRetriedAtTheNextApplyExactlyOnce) {
   EXPECT_EQ(StoredRamas(), (QStringList{"A", "B", "C", "D"}));
 }
 
+TEST_P(StoreTest, ARowTheServerAlwaysRefusesDoesNotHoldBackTheOthers) {
+  Host.BreakInserts(QStringLiteral("BAD"));
+  EXPECT_TRUE(Store.InsertCall(Call(14, 9, 0, 1, "A")));
+  EXPECT_FALSE(Store.InsertCall(Call(14, 9, 0, 2, "BAD")));
+  EXPECT_FALSE(Store.InsertCall(Call(14, 9, 0, 3, "C")));  // stored; the refused row still waits
+  EXPECT_EQ(StoredRamas(), (QStringList{"A", "C"}));
+  EXPECT_EQ(Store.PendingCount(), 1);
+
+  Host.MendInserts();
+  ASSERT_TRUE(Store.ApplyPending()) << Why(Store);
+  EXPECT_EQ(StoredRamas(), (QStringList{"A", "BAD", "C"}));
+  EXPECT_EQ(Store.PendingCount(), 0);
+}
+
 TEST_P(StoreTest, PendingRowsAreStillListedAfterReopening) {
   ASSERT_TRUE(Store.InsertCall(Call(14, 8, 0, 0, "S1")));
   Host.BreakInserts();

@@ -179,13 +179,18 @@ void THostDatabase::ExecBatch(const QString& statement, const std::vector<QVaria
   if (!FAdmin.commit()) Throw(QStringLiteral("%1: %2").arg(statement, FAdmin.lastError().text()));
 }
 
-void THostDatabase::BreakInserts() {
+void THostDatabase::BreakInserts(const QString& onlyRama) {
+  // Test-owned literal, never operator input.
+  const QString rama = QString(onlyRama).replace(QLatin1Char('\''), QStringLiteral("''"));
   if (FEngine == TEngine::Sqlite) {
-    Exec(
-        QStringLiteral("CREATE TRIGGER TBCALL_BLOCK BEFORE INSERT ON TBCALL "
-                       "BEGIN SELECT RAISE(ABORT, 'inserts blocked by the test'); END"));
+    const QString when = onlyRama.isEmpty() ? QString() : QStringLiteral("WHEN NEW.RAMA = '%1' ").arg(rama);
+    Exec(QStringLiteral("CREATE TRIGGER TBCALL_BLOCK BEFORE INSERT ON TBCALL %1"
+                        "BEGIN SELECT RAISE(ABORT, 'inserts blocked by the test'); END")
+             .arg(when));
   } else {
-    Exec(QStringLiteral("ALTER TABLE TBCALL ADD CONSTRAINT TBCALL_BLOCK CHECK (false) NOT VALID"));
+    const QString check =
+        onlyRama.isEmpty() ? QStringLiteral("false") : QStringLiteral("RAMA <> '%1'").arg(rama);
+    Exec(QStringLiteral("ALTER TABLE TBCALL ADD CONSTRAINT TBCALL_BLOCK CHECK (%1) NOT VALID").arg(check));
   }
 }
 

@@ -33,8 +33,9 @@ class THostDatabase {
   // One prepared statement run once per row, all in one transaction (to fill large tables).
   void ExecBatch(const QString& statement, const std::vector<QVariantList>& rows);
 
-  // Makes every insert into TBCALL fail (a trigger or constraint), and undoes it.
-  void BreakInserts();
+  // Makes every insert into TBCALL fail (a trigger or constraint), or only those of one extension, and
+  // undoes it.
+  void BreakInserts(const QString& onlyRama = {});
   void MendInserts();
 
  private:
