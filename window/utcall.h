@@ -39,8 +39,6 @@ class TfmtCall : public QWidget {
                     QWidget* parent = nullptr);
   ~TfmtCall() override;
 
-  const TWindowState& State() const { return FState; }
-
  public slots:
   void FormShow();
   void bb08Click();

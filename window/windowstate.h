@@ -11,7 +11,6 @@ class TWindowState {
  public:
   enum class TState { wsStarted, wsConnected, wsDisconnected };
 
-  TState State() const { return FState; }
   QString Caption() const;
   bool ConnectEnabled() const { return FState != TState::wsConnected; }
   bool DisconnectEnabled() const { return FState != TState::wsDisconnected; }
