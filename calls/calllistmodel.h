@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <deque>
+#include <limits>
+#include <vector>
 
 #include "rowblocks.h"
 
@@ -14,6 +18,9 @@ inline constexpr bool IsHiddenColumn(int column) {
   return column == ccSENH || column == ccTIPO;
 }
 
+// data() for this role: true while the row's call is in the journal only, not yet in the host database.
+inline constexpr int WaitingRole = Qt::UserRole + 1;
+
 class TCallListModel final : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
@@ -25,12 +32,20 @@ class TCallListModel final : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  void Reset(TRowBlocks rows);
+  // The list read at some moment: the calls appended here since, journaled after lastJournalId, are
+  // kept at its end.
+  void Reset(TRowBlocks rows, qint64 lastJournalId = std::numeric_limits<qint64>::max());
   void Append(const TCallRow& row);
+  // The rows of these journal ids are now in the host database.
+  void MarkDelivered(const std::vector<qint64>& journalIds);
   const TCallRow& Row(int row) const { return FRows[static_cast<std::size_t>(row)]; }
 
  private:
+  void NoteWaiting(std::size_t row);
+
   TRowBlocks FRows;
+  QHash<qint64, std::size_t> FWaitingRows;  // journal id -> row
+  std::deque<TCallRow> FAppended;           // since the last Reset
 };
 
 }  // namespace calls

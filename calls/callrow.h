@@ -62,6 +62,8 @@ struct TCallRow {
   TFixedText<SenhWidth> SENH;
   TFixedText<TronWidth> TRON;
   TFixedText<TipoWidth> TIPO;
+  qint64 JournalId = 0;  // 0 for a call read from the server
+  bool Waiting = false;  // in the journal, not yet in the host database
 };
 
 // The row for a decoded call; TIPO is never set by the logger and stays null.

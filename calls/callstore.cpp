@@ -4,9 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
-#include <deque>
 
-#include "calllistmodel.h"
 #include "dayreader.h"
 #include "odbcdiag.h"
 #include "storesettings.h"
@@ -43,10 +41,10 @@ struct TCallStore::TImpl {
   const TDialect* Dialect = &S.UnknownDialect;
   std::optional<QSqlQuery> upCall;
   std::optional<QSqlQuery> quUpPara;
-  std::deque<TCallRow> Pending;  // arrival order
-  TCallListModel Model;
+  std::optional<QSqlQuery> quCallCount;
   QString Error;
   bool Lost = true;  // the connection must be (re)opened before the next statement
+  TCommitFault Fault = TCommitFault::cfNone;
 
   bool Fail(const QSqlError& error, const QSqlQuery* query) {
     Error = error.text();
@@ -62,6 +60,7 @@ struct TCallStore::TImpl {
   void Close() {
     upCall.reset();
     quUpPara.reset();
+    quCallCount.reset();
     dbMain.close();
   }
 
@@ -76,10 +75,13 @@ struct TCallStore::TImpl {
     dbMain.setDatabaseName(S.AliasName);
     dbMain.setUserName(S.UserName);
     dbMain.setPassword(S.Password);
+    // A server that does not answer at all must not hold a connect attempt for ever.
+    dbMain.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(S.LoginTimeoutSeconds));
     if (!dbMain.open()) return Fail(dbMain.lastError(), nullptr);
     Dialect = &S.DialectFor(DbmsName(dbMain));
     SetSessionZone();
-    if (!Prepare(upCall, S.upCallInsertSQL) || !Prepare(quUpPara, S.quUpParaSQL)) {
+    if (!Prepare(upCall, S.upCallInsertSQL) || !Prepare(quUpPara, S.quUpParaSQL) ||
+        !Prepare(quCallCount, S.quCallCountSQL)) {
       Close();
       return false;
     }
@@ -123,46 +125,56 @@ struct TCallStore::TImpl {
     return upCall->exec() || Fail(upCall->lastError(), &*upCall);
   }
 
-  // Every pending row in one transaction: all are stored or none is, and none leaves the pending set
-  // before the commit succeeded, so a retry never stores a row twice.
-  bool TryApply() {
-    if (!dbMain.transaction()) return Fail(dbMain.lastError(), nullptr);
-    for (const TCallRow& row : Pending) {
-      if (!ExecInsert(row)) {
-        dbMain.rollback();
-        return false;
+  // A failure whose connection is gone may have reached the server or not.
+  TInsertOutcome Failed() const { return Lost ? TInsertOutcome::ioUnknown : TInsertOutcome::ioRefused; }
+
+  TInsertOutcome Commit() {
+    const TCommitFault fault = std::exchange(Fault, TCommitFault::cfNone);
+    if (fault == TCommitFault::cfLostBeforeCommit) dbMain.rollback();
+    if (fault == TCommitFault::cfNone || fault == TCommitFault::cfLostAfterCommit) {
+      if (!dbMain.commit()) {
+        Fail(dbMain.lastError(), nullptr);
+        if (!Lost) dbMain.rollback();
+        return Failed();
       }
     }
-    if (!dbMain.commit()) {
-      Fail(dbMain.lastError(), nullptr);
-      dbMain.rollback();
-      return false;
+    if (fault != TCommitFault::cfNone) {
+      Close();
+      Lost = true;
+      Error = QStringLiteral("Conexão perdida durante o COMMIT (falha simulada)");
+      return TInsertOutcome::ioUnknown;
     }
-    Pending.clear();
+    return TInsertOutcome::ioStored;
+  }
+
+  TInsertOutcome InsertAll(const std::vector<const TCallRow*>& rows) {
+    if (Lost && !Open()) return TInsertOutcome::ioUnknown;
+    if (!dbMain.transaction()) return Fail(dbMain.lastError(), nullptr), Failed();
+    for (const TCallRow* row : rows) {
+      if (!ExecInsert(*row)) {
+        if (!Lost) dbMain.rollback();
+        return Failed();
+      }
+    }
+    return Commit();
+  }
+
+  bool CountEqual(const TCallRow& row, int& count) {
+    // Right-trimmed: servers that pad fixed-width text would compare the padding otherwise.
+    const auto trimmed = [](QString text) {
+      while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+      return text;
+    };
+    quCallCount->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
+    quCallCount->bindValue(QStringLiteral(":RAMA"), trimmed(row.RAMA.Text()));
+    quCallCount->bindValue(QStringLiteral(":NUME_DISC"), trimmed(row.NUME_DISC.Text()));
+    quCallCount->bindValue(QStringLiteral(":DURA"), trimmed(row.DURA.Text()));
+    quCallCount->bindValue(QStringLiteral(":SENH"), trimmed(row.SENH.Text()));
+    quCallCount->bindValue(QStringLiteral(":TRON"), trimmed(row.TRON.Text()));
+    if (!quCallCount->exec() || !quCallCount->next()) return Fail(quCallCount->lastError(), &*quCallCount);
+    count = quCallCount->value(0).toInt();
+    quCallCount->finish();
     return true;
-  }
-
-  // With the server up but refusing the batch, one row it will not take (a constraint of the host
-  // system, say) must not hold back every call behind it: the others go in one by one, each leaving the
-  // pending set once its own insert succeeded, and the refused rows wait for the next apply.
-  void ApplyOneByOne() {
-    // A server that refuses everything then costs a few statements an apply, not one per waiting call.
-    constexpr int MaxRefusedPerApply = 10;
-    const QString batchError = Error;
-    int refused = 0;
-    std::erase_if(Pending, [&](const TCallRow& row) {
-      if (Lost || refused == MaxRefusedPerApply) return false;
-      if (ExecInsert(row)) return true;
-      ++refused;
-      return false;
-    });
-    Error = batchError;
-  }
-
-  bool quCallAfterPost() {
-    if (Pending.empty() || Run([this] { return TryApply(); })) return true;
-    if (!Lost) ApplyOneByOne();
-    return Pending.empty();
   }
 
   bool ReadDay(const QDateTime& day, TRowBlocks& rows) {
@@ -191,35 +203,27 @@ bool TCallStore::Connect() {
   return FImpl->Open();
 }
 
-bool TCallStore::OpenDayList(const QDateTime& day) {
-  TRowBlocks rows;
-  const bool read = FImpl->Run([&] { return FImpl->ReadDay(day, rows); });
-  if (!read) rows.clear();
-  for (const TCallRow& row : FImpl->Pending) rows.push_back(row);
-  FImpl->Model.Reset(std::move(rows));
-  return read;
+bool TCallStore::IsConnected() const {
+  return !FImpl->Lost;
 }
 
-bool TCallStore::AppendCall(const TCallRecord& call) {
-  const auto limit = static_cast<std::size_t>(FImpl->S.PendingLimit);
-  if (FImpl->Pending.size() >= limit && !FImpl->quCallAfterPost()) {
-    FImpl->Error = QStringLiteral("Chamada recusada: %1 chamadas já aguardam o servidor (%2)")
-                       .arg(limit)
-                       .arg(FImpl->Error);
-    return false;
-  }
-  const TCallRow row = CallRowFrom(call);
-  FImpl->Pending.push_back(row);
-  FImpl->Model.Append(row);
-  return true;
+bool TCallStore::ReadDay(const QDateTime& day, TRowBlocks& rows) {
+  return FImpl->Run([&] { return FImpl->ReadDay(day, rows); });
 }
 
-bool TCallStore::ApplyPending() {
-  return FImpl->quCallAfterPost();
+TInsertOutcome TCallStore::InsertCalls(const std::vector<const TCallRow*>& rows) {
+  return FImpl->InsertAll(rows);
 }
 
-bool TCallStore::InsertCall(const TCallRecord& call) {
-  return AppendCall(call) && ApplyPending();
+TInsertOutcome TCallStore::InsertCall(const TCallRow& row) {
+  if (FImpl->Lost && !FImpl->Open()) return TInsertOutcome::ioUnknown;
+  return FImpl->ExecInsert(row) ? TInsertOutcome::ioStored : FImpl->Failed();
+}
+
+std::optional<int> TCallStore::CountStored(const TCallRow& row) {
+  int count = 0;
+  if (!FImpl->Run([&] { return FImpl->CountEqual(row, count); })) return std::nullopt;
+  return count;
 }
 
 bool TCallStore::StampLastTransmission(const QDateTime& when) {
@@ -236,16 +240,12 @@ std::optional<QDateTime> TCallStore::fcDataAtual(const QString& flag) {
   return QDateTime(now->date(), QTime(0, 0));
 }
 
-QAbstractItemModel& TCallStore::dsCall() {
-  return FImpl->Model;
-}
-
-int TCallStore::PendingCount() const {
-  return static_cast<int>(FImpl->Pending.size());
-}
-
 QString TCallStore::LastError() const {
   return FImpl->Error;
+}
+
+void TCallStore::InjectCommitFault(TCommitFault fault) {
+  FImpl->Fault = fault;
 }
 
 }  // namespace calls

@@ -1,20 +1,31 @@
-// All database work: the connection dbMain, the day's call list quCall (shown through dsCall) with its
-// insert statement upCall, the last-transmission stamp quUpPara and the server's clock fcDataAtual.
-// Failures come back as values, with the driver's own text in LastError(); nothing throws.
+// The host database: the connection dbMain, the day's call list quCall, its insert statement upCall,
+// the last-transmission stamp quUpPara and the server's clock fcDataAtual. Used by the database
+// worker's thread only (a Qt SQL connection belongs to the thread that made it). Failures come back
+// as values, with the driver's own text in LastError(); nothing throws.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
-#include "callrecord.h"
-
-class QAbstractItemModel;
+#include "callrow.h"
+#include "rowblocks.h"
 
 namespace calls {
 
 struct TStoreSettings;
+
+// What became of an insert.
+enum class TInsertOutcome {
+  ioStored,
+  ioRefused,  // the server refused it: nothing was stored
+  ioUnknown,  // the connection was lost on the way or during COMMIT: the server may hold it
+};
+
+// Where a test makes the connection fail around COMMIT, as a network or a server can.
+enum class TCommitFault { cfNone, cfLostBeforeCommit, cfLostAfterCommit };
 
 class TCallStore {
  public:
@@ -27,24 +38,18 @@ class TCallStore {
   // Opens dbMain; false when the data source cannot be reached (LastError() has the driver's text).
   // Every later operation reopens a connection that was never made or has been lost, once per call.
   bool Connect();
+  // False once the connection is known to be gone, until it has been made again.
+  bool IsConnected() const;
 
-  // Reopens the list with every call at or after the given midnight; rows not yet stored stay
-  // pending and are still listed at the end. When the server cannot be read the list holds only
-  // those rows.
-  bool OpenDayList(const QDateTime& day);
+  // Every call at or after the given midnight, by date.
+  bool ReadDay(const QDateTime& day, TRowBlocks& rows);
 
-  // Appends the call to the end of the list as a pending row, whether or not the list is open. With
-  // TStoreSettings::PendingLimit rows already pending and the server still refusing them, the new call
-  // is refused (false: not listed, not kept) and the older ones are kept.
-  bool AppendCall(const TCallRecord& call);
-
-  // Stores every pending row, in arrival order, in one transaction. When the server is up but refuses
-  // that, the rows it takes go in one by one, so a row it always refuses holds back no other. False
-  // when they could not all be stored; those stay pending for the next apply.
-  bool ApplyPending();
-
-  // AppendCall, then ApplyPending.
-  bool InsertCall(const TCallRecord& call);
+  // The calls in one transaction, through upCall.
+  TInsertOutcome InsertCalls(const std::vector<const TCallRow*>& rows);
+  // One call on its own.
+  TInsertOutcome InsertCall(const TCallRow& row);
+  // How many rows of TBCALL equal the call on DATA, RAMA, NUME_DISC, DURA, SENH and TRON.
+  std::optional<int> CountStored(const TCallRow& row);
 
   // Sets TBPARA.HORA_ULTI_TRAN_FONE of every row.
   bool StampLastTransmission(const QDateTime& when);
@@ -52,12 +57,10 @@ class TCallStore {
   // The server's current date and time for "S"; midnight of the server's date for anything else.
   std::optional<QDateTime> fcDataAtual(const QString& flag);
 
-  // The list as a read-only model for the grid: columns DATA (a QDateTime), RAMA, NUME_DISC, DURA,
-  // TRON, SENH, TIPO (calllistmodel.h: TCallColumn; IsHiddenColumn says which the grid hides).
-  QAbstractItemModel& dsCall();
-
-  int PendingCount() const;
   QString LastError() const;
+
+  // The next commit fails as given (tests only).
+  void InjectCommitFault(TCommitFault fault);
 
  private:
   struct TImpl;

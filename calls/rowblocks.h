@@ -14,6 +14,7 @@ class TRowBlocks {
  public:
   std::size_t size() const { return FSize; }
   const TCallRow& operator[](std::size_t i) const { return FBlocks[i / BlockRows][i % BlockRows]; }
+  TCallRow& At(std::size_t i) { return FBlocks[i / BlockRows][i % BlockRows]; }
 
   void push_back(const TCallRow& row) {
     if (FSize == FBlocks.size() * BlockRows) FBlocks.push_back(std::make_unique<TCallRow[]>(BlockRows));

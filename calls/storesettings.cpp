@@ -32,6 +32,10 @@ TStoreSettings DefaultStoreSettings() {
   s.upCallInsertSQL = Lines({"insert into TBCALL", "  (RAMA, DATA, TRON, DURA, NUME_DISC, SENH, TIPO)",
                              "values", "  (:RAMA, :DATA, :TRON, :DURA, :NUME_DISC, :SENH, :TIPO)"});
   s.quUpParaSQL = Lines({"UPDATE TBPARA", "  SET HORA_ULTI_TRAN_FONE = :HORA_ULTI_TRAN_FONE"});
+  // RTRIM and COUNT mean the same on SQL Server, PostgreSQL and SQLite.
+  s.quCallCountSQL =
+      Lines({"SELECT COUNT(*) FROM TBCALL", "WHERE DATA = :DATA AND RTRIM(RAMA) = :RAMA",
+             "  AND RTRIM(NUME_DISC) = :NUME_DISC AND RTRIM(DURA) = :DURA", "  AND RTRIM(SENH) = :SENH AND RTRIM(TRON) = :TRON"});
 
   s.Dialects = {
       {QStringLiteral("Microsoft SQL Server"), QStringLiteral("SELECT DATA_ATUA = GETDATE()"), QString()},

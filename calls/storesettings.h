@@ -22,13 +22,15 @@ struct TStoreSettings {
   QString quCallSQL;        // quCall, parameter :DATA
   QString upCallInsertSQL;  // upCall, one parameter per column
   QString quUpParaSQL;      // quUpPara, parameter :HORA_ULTI_TRAN_FONE
+  // How many TBCALL rows equal a call on six columns (parameters as upCall's, right-trimmed), to
+  // learn whether a commit whose outcome was lost did store it.
+  QString quCallCountSQL;
 
   std::vector<TDialect> Dialects;
   TDialect UnknownDialect;  // any other server: the standard ODBC escape for the clock
 
-  // Calls kept while the server cannot take them; beyond this a new call is refused, never an older
-  // one dropped. 100,000 calls is more than a day of one call every second.
-  int PendingLimit = 100000;
+  // A connect attempt to a server that does not answer ends after this long.
+  int LoginTimeoutSeconds = 10;
 
   // The dialect for a driver's DBMS name (UnknownDialect when none matches).
   const TDialect& DialectFor(const QString& dbmsName) const;

@@ -1,0 +1,54 @@
+// Delivery of the journal's waiting calls to the host database, a batch at a time, exactly once: a
+// call is marked delivered only after the host's COMMIT, and a commit whose outcome was lost is
+// settled by looking the calls up before inserting them again. Runs on the database worker's thread.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "journal.h"
+
+namespace calls {
+
+class TCallStore;
+
+// The local date and time now.
+using TClock = std::function<QDateTime()>;
+
+struct TDeliveryReport {
+  std::vector<qint64> Delivered;   // journal ids now in the host database
+  std::vector<TSetAside> SetAside;  // calls the server kept refusing, just set aside
+  bool ServerDown = false;         // the server could not be reached: try again after a while
+  bool Refusing = false;           // the server is up but took none of a whole round of calls
+  bool More = false;               // further calls wait: go on at once
+  QString Error;                   // the driver's or the journal's text when something failed
+};
+
+class TDelivery {
+ public:
+  static constexpr int BatchRows = 500;
+
+  TDelivery(TJournal& journal, TCallStore& store, TClock clock);
+
+  // quCallAfterPost: the next batch of waiting calls into TBCALL in one transaction. When the server
+  // refuses the batch, the calls go in one by one, so one it always refuses holds back no other; a
+  // batch of which it took none is stepped over until the round of waiting calls is done.
+  TDeliveryReport quCallAfterPost();
+
+ private:
+  bool SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport& report);
+  void OneByOne(const std::vector<TWaitingCall>& calls, TDeliveryReport& report);
+  bool JournalFailed(TDeliveryReport& report);
+  bool MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report);
+
+  TJournal& FJournal;
+  TCallStore& FStore;
+  TClock FClock;
+  qint64 FCursor = 0;       // batches of which the server took nothing are stepped over
+  bool FRoundTook = false;  // the server took a call since the cursor last went back to the start
+  QDateTime FLastTaken;     // when the server last took a call
+};
+
+}  // namespace calls

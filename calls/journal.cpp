@@ -1,0 +1,371 @@
+#include "journal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace calls {
+
+namespace {
+
+// The journal's one table. SITU: 0 waiting, 1 delivered (HORA_ENTR: the host's commit), 2 set aside
+// after repeated refusals (MOTI: the server's text), 3 a line that is no call. DUVI: a commit was
+// under way, so the host may hold the call already. Times are local, as text that sorts.
+const char* const Schema[] = {
+    "CREATE TABLE IF NOT EXISTS TBDIAR ("
+    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " HORA_RECE TEXT NOT NULL,"
+    " BYTE BLOB NOT NULL,"
+    " DATA TEXT, RAMA TEXT, NUME_DISC TEXT, DURA TEXT, SENH TEXT, TRON TEXT,"
+    " SITU INTEGER NOT NULL,"
+    " HORA_ENTR TEXT,"
+    " DUVI INTEGER NOT NULL DEFAULT 0,"
+    " RECU INTEGER NOT NULL DEFAULT 0,"
+    " HORA_TENT TEXT,"
+    " MOTI TEXT)",
+    "CREATE INDEX IF NOT EXISTS TBDIAR_AGUA ON TBDIAR (ID) WHERE SITU IN (0, 2)",
+    "CREATE INDEX IF NOT EXISTS TBDIAR_BYTE ON TBDIAR (BYTE)",
+    "CREATE INDEX IF NOT EXISTS TBDIAR_RECE ON TBDIAR (HORA_RECE)",
+    "CREATE INDEX IF NOT EXISTS TBDIAR_DATA ON TBDIAR (DATA) WHERE SITU = 1",
+};
+
+enum TSitu { stWaiting = 0, stDelivered = 1, stRefused = 2, stNotACall = 3 };
+
+const QString InsertSQL = QStringLiteral(
+    "INSERT INTO TBDIAR (HORA_RECE, BYTE, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, SITU) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+const QString ResentSQL =
+    QStringLiteral("SELECT 1 FROM TBDIAR WHERE BYTE = ? AND HORA_RECE >= ? AND SITU <> 3 LIMIT 1");
+const QString CallColumns = QStringLiteral("ID, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, DUVI");
+const QString WaitingSQL =
+    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU = 0 AND ID > ? ORDER BY ID LIMIT ?").arg(CallColumns);
+const QString DeliveredSQL =
+    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU = 1 AND DATA >= ? ORDER BY DATA").arg(CallColumns);
+const QString UndeliveredSQL =
+    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) ORDER BY ID").arg(CallColumns);
+const QString InDoubtSQL = QStringLiteral("UPDATE TBDIAR SET DUVI = ? WHERE ID = ?");
+const QString DeliveredMarkSQL =
+    QStringLiteral("UPDATE TBDIAR SET SITU = 1, DUVI = 0, HORA_ENTR = ? WHERE ID = ?");
+// A refusal counts only when the server took some call after this one's previous refusal (or, for
+// its first, after it arrived): a server that refuses everything sets nothing aside.
+const QString RefusalSQL = QStringLiteral(
+    "UPDATE TBDIAR SET RECU = RECU + (CASE WHEN ? > COALESCE(HORA_TENT, HORA_RECE) THEN 1 ELSE 0 END),"
+    " HORA_TENT = ?, MOTI = ? WHERE ID = ?");
+const QString SetAsideSQL = QStringLiteral(
+    "UPDATE TBDIAR SET SITU = 2 WHERE ID = ? AND SITU = 0 AND RECU >= ? RETURNING BYTE, MOTI");
+const QString ReviveSQL = QStringLiteral("UPDATE TBDIAR SET SITU = 0, RECU = 0, HORA_TENT = NULL WHERE SITU = 2");
+const QString PruneSQL = QStringLiteral("DELETE FROM TBDIAR WHERE SITU IN (1, 3) AND HORA_RECE < ?");
+const QString CountsSQL = QStringLiteral(
+    "SELECT COALESCE(SUM(SITU = 0), 0), COALESCE(SUM(SITU = 2), 0) FROM TBDIAR WHERE SITU IN (0, 2)");
+const QString LastDeliverySQL = QStringLiteral("SELECT MAX(HORA_ENTR) FROM TBDIAR");
+const QString LastIdSQL = QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM TBDIAR");
+
+const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+QString TimeText(const QDateTime& when) {
+  return when.toString(TimeFormat);
+}
+
+QVariant Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QVariant CallDate(const TLocalDateTime& d) {
+  return TimeText(QDateTime(QDate(d.Year, d.Month, d.Day), QTime(d.Hour, d.Minute, d.Second)));
+}
+
+// A row of CallColumns as a grid row.
+TCallRow RowFrom(const QSqlQuery& query, bool waiting) {
+  TCallRow row;
+  const QDateTime data = QDateTime::fromString(query.value(1).toString(), TimeFormat);
+  row.DATA = TLocalStamp(data.date(), data.time());
+  row.RAMA.Assign(query.value(2).toString());
+  row.NUME_DISC.Assign(query.value(3).toString());
+  row.DURA.Assign(query.value(4).toString());
+  row.SENH.Assign(query.value(5).toString());
+  row.TRON.Assign(query.value(6).toString());
+  row.TIPO.AssignNull();
+  row.JournalId = query.value(0).toLongLong();
+  row.Waiting = waiting;
+  return row;
+}
+
+// Takes the write lock at once: a transaction that reads first and writes later fails outright when
+// the other thread's connection wrote in between, where this one waits its turn.
+bool BeginWrite(const QSqlDatabase& db, QString& error) {
+  QSqlQuery begin(db);
+  if (begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) return true;
+  error = begin.lastError().text();
+  return false;
+}
+
+// SQLite's codes for a file that is not a database, or whose pages are damaged.
+bool IsCorruption(const QSqlError& error) {
+  const QString code = error.nativeErrorCode();
+  return code == QLatin1String("26") || code == QLatin1String("11");
+}
+
+}  // namespace
+
+TJournal::TJournal(QString connectionName) : FConnectionName(std::move(connectionName)) {}
+
+TJournal::~TJournal() {
+  {
+    QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
+    if (db.isValid()) db.close();
+  }
+  if (QSqlDatabase::contains(FConnectionName)) QSqlDatabase::removeDatabase(FConnectionName);
+}
+
+bool TJournal::Fail(const QString& what) {
+  FError = QStringLiteral("%1: %2").arg(FPath, what);
+  return false;
+}
+
+bool TJournal::Exec(const QString& statement) {
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  return query.exec(statement) || Fail(query.lastError().text());
+}
+
+bool TJournal::Open(const QString& path) {
+  FPath = path;
+  FSetAside.clear();
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return Fail(QStringLiteral("folder cannot be made"));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    switch (Connect()) {
+      case TOpened::opSound:
+        return Exec(QStringLiteral("PRAGMA synchronous=FULL")) && CreateSchema();
+      case TOpened::opFailed:
+        return false;
+      case TOpened::opDamaged:
+        QSqlDatabase::database(FConnectionName, false).close();
+        SetFileAside(path);
+        break;
+    }
+  }
+  return Fail(QStringLiteral("a new journal could not be begun"));
+}
+
+TJournal::TOpened TJournal::Connect() {
+  if (QSqlDatabase::contains(FConnectionName)) QSqlDatabase::removeDatabase(FConnectionName);
+  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
+  db.setDatabaseName(FPath);
+  // Another thread's connection may hold the write lock for a moment; never for long.
+  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+  if (!db.open()) return Fail(db.lastError().text()), TOpened::opFailed;
+  // The first statement reads the file: a file that is no database fails here.
+  QSqlQuery query(db);
+  if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+    return IsCorruption(query.lastError()) ? TOpened::opDamaged
+                                           : (Fail(query.lastError().text()), TOpened::opFailed);
+  }
+  if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()) {
+    return IsCorruption(query.lastError()) ? TOpened::opDamaged
+                                           : (Fail(query.lastError().text()), TOpened::opFailed);
+  }
+  return query.value(0).toString() == QLatin1String("ok") ? TOpened::opSound : TOpened::opDamaged;
+}
+
+// Never deleted: the calls in it may still be read by hand.
+void TJournal::SetFileAside(const QString& path) {
+  const QString aside =
+      path + QDateTime::currentDateTime().toString(QStringLiteral("'.danificado-'yyyyMMdd-HHmmss"));
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const QString companion = path + QLatin1String(suffix);
+    if (QFile::exists(companion)) QFile::rename(companion, aside + QLatin1String(suffix));
+  }
+  QFile::rename(path, aside);
+  FSetAside = aside;
+}
+
+bool TJournal::CreateSchema() {
+  for (const char* statement : Schema) {
+    if (!Exec(QLatin1String(statement))) return false;
+  }
+  return true;
+}
+
+bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled) {
+  QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
+  journaled.assign(lines.size(), {});
+  if (QString error; !BeginWrite(db, error)) return Fail(error);
+  QSqlQuery resent(db);
+  QSqlQuery insert(db);
+  if (!resent.prepare(ResentSQL) || !insert.prepare(InsertSQL)) {
+    db.rollback();
+    return Fail(resent.lastError().isValid() ? resent.lastError().text() : insert.lastError().text());
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const TReceivedLine& line = lines[i];
+    const QByteArray bytes(line.Bytes.data(), static_cast<qsizetype>(line.Bytes.size()));
+    if (line.Call) {
+      resent.addBindValue(bytes);
+      resent.addBindValue(TimeText(line.Received.addDays(-ResentDays)));
+      if (!resent.exec()) break;
+      if (resent.next()) {
+        journaled[i].Resent = true;
+        resent.finish();
+        continue;
+      }
+    }
+    insert.addBindValue(TimeText(line.Received));
+    insert.addBindValue(bytes);
+    const TCallRecord* call = line.Call ? &*line.Call : nullptr;
+    const QVariant none(QMetaType::fromType<QString>());
+    insert.addBindValue(call ? CallDate(call->DATA) : none);
+    insert.addBindValue(call ? Text(call->RAMA) : none);
+    insert.addBindValue(call ? Text(call->NUME_DISC) : none);
+    insert.addBindValue(call ? Text(call->DURA) : none);
+    insert.addBindValue(call ? Text(call->SENH) : none);
+    insert.addBindValue(call ? Text(call->TRON) : none);
+    insert.addBindValue(call ? stWaiting : stNotACall);
+    if (!insert.exec()) break;
+    journaled[i].Id = insert.lastInsertId().toLongLong();
+  }
+  const QSqlError error = resent.lastError().isValid() ? resent.lastError() : insert.lastError();
+  if (error.isValid() || !db.commit()) {
+    const QString text = error.isValid() ? error.text() : db.lastError().text();
+    db.rollback();
+    journaled.assign(lines.size(), {});
+    return Fail(text);
+  }
+  return true;
+}
+
+bool TJournal::Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& calls) {
+  calls.clear();
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  query.setForwardOnly(true);
+  query.prepare(WaitingSQL);
+  query.addBindValue(afterId);
+  query.addBindValue(limit);
+  if (!query.exec()) return Fail(query.lastError().text());
+  while (query.next()) calls.push_back({query.value(0).toLongLong(), RowFrom(query, true), query.value(7).toBool()});
+  return true;
+}
+
+namespace {
+
+// Runs a prepared statement once per id, in one transaction, the other values bound before the id.
+bool ForEachId(QSqlDatabase db, const QString& statement, const QVariantList& values,
+               const std::vector<qint64>& ids, QString& error) {
+  if (ids.empty()) return true;
+  if (!BeginWrite(db, error)) return false;
+  QSqlQuery query(db);
+  bool ok = query.prepare(statement);
+  for (std::size_t i = 0; ok && i < ids.size(); ++i) {
+    for (const QVariant& value : values) query.addBindValue(value);
+    query.addBindValue(ids[i]);
+    ok = query.exec();
+  }
+  if (ok && db.commit()) return true;
+  error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
+  db.rollback();
+  return false;
+}
+
+}  // namespace
+
+bool TJournal::MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt) {
+  QString error;
+  return ForEachId(QSqlDatabase::database(FConnectionName, false), InDoubtSQL, {inDoubt ? 1 : 0}, ids,
+                   error) ||
+         Fail(error);
+}
+
+bool TJournal::MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed) {
+  QString error;
+  return ForEachId(QSqlDatabase::database(FConnectionName, false), DeliveredMarkSQL, {TimeText(committed)},
+                   ids, error) ||
+         Fail(error);
+}
+
+bool TJournal::CountRefusals(const std::vector<std::pair<qint64, QString>>& refused, const QDateTime& now,
+                             const QDateTime& lastTaken, std::vector<TSetAside>& setAside) {
+  setAside.clear();
+  if (refused.empty()) return true;
+  QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
+  if (QString error; !BeginWrite(db, error)) return Fail(error);
+  QSqlQuery count(db);
+  QSqlQuery aside(db);
+  bool ok = count.prepare(RefusalSQL) && aside.prepare(SetAsideSQL);
+  const QString taken = lastTaken.isValid() ? TimeText(lastTaken) : QString();
+  for (const auto& [id, reason] : refused) {
+    if (!ok) break;
+    count.addBindValue(taken);
+    count.addBindValue(TimeText(now));
+    count.addBindValue(reason);
+    count.addBindValue(id);
+    aside.addBindValue(id);
+    aside.addBindValue(RefusalsToSetAside);
+    ok = count.exec() && aside.exec();
+    if (ok && aside.next()) {
+      const QByteArray bytes = aside.value(0).toByteArray();
+      setAside.push_back({id, bytes.toStdString(), aside.value(1).toString()});
+    }
+    aside.finish();
+  }
+  if (ok && db.commit()) return true;
+  const QString error = count.lastError().isValid()   ? count.lastError().text()
+                        : aside.lastError().isValid() ? aside.lastError().text()
+                                                      : db.lastError().text();
+  db.rollback();
+  setAside.clear();
+  return Fail(error);
+}
+
+bool TJournal::ReviveRefused() {
+  return Exec(ReviveSQL);
+}
+
+bool TJournal::Prune(const QDateTime& now) {
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  query.prepare(PruneSQL);
+  query.addBindValue(TimeText(now.addDays(-KeepDays)));
+  return query.exec() || Fail(query.lastError().text());
+}
+
+bool TJournal::Counts(TJournalCounts& counts) {
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  if (!query.exec(CountsSQL) || !query.next()) return Fail(query.lastError().text());
+  counts = {query.value(0).toInt(), query.value(1).toInt()};
+  return true;
+}
+
+QDateTime TJournal::LastDelivery() {
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  if (!query.exec(LastDeliverySQL) || !query.next()) return {};
+  return QDateTime::fromString(query.value(0).toString(), TimeFormat);
+}
+
+bool TJournal::DeliveredCalls(const QDateTime& day, TRowBlocks& rows) {
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  query.setForwardOnly(true);
+  query.prepare(DeliveredSQL);
+  query.addBindValue(TimeText(day));
+  if (!query.exec()) return Fail(query.lastError().text());
+  while (query.next()) rows.push_back(RowFrom(query, false));
+  return true;
+}
+
+bool TJournal::UndeliveredCalls(TRowBlocks& rows, qint64& lastId) {
+  // One read transaction: lastId is the newest line of the same snapshot the rows come from.
+  QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
+  if (!db.transaction()) return Fail(db.lastError().text());
+  QSqlQuery query(db);
+  query.setForwardOnly(true);
+  bool ok = query.exec(UndeliveredSQL);
+  while (ok && query.next()) rows.push_back(RowFrom(query, true));
+  ok = ok && query.exec(LastIdSQL) && query.next();
+  if (ok) lastId = query.value(0).toLongLong();
+  const QString error = query.lastError().text();
+  query.finish();
+  db.commit();
+  return ok || Fail(error);
+}
+
+}  // namespace calls

@@ -1,0 +1,113 @@
+// The local journal: every line the exchange sent, on this computer's disk before anything else
+// happens to it, and each call's delivery to the host database. A SQLite file (WAL, synchronous=FULL,
+// so a commit survives a power cut). The interface thread appends; the database worker reads the
+// waiting calls and marks them delivered; each thread opens its own TJournal on the same file.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "callrecord.h"
+#include "callrow.h"
+#include "rowblocks.h"
+
+namespace calls {
+
+// A framed line as received: its bytes without the line end, and the call it decoded to, if any.
+struct TReceivedLine {
+  QDateTime Received;
+  std::string Bytes;
+  std::optional<TCallRecord> Call;
+};
+
+// What became of an appended line: its journal id, or 0 for a call the exchange sent again (the
+// same bytes are in the journal from the last ResentDays days), which is not written again.
+struct TJournaled {
+  qint64 Id = 0;
+  bool Resent = false;
+};
+
+// A call not yet delivered, as the worker reads it back.
+struct TWaitingCall {
+  qint64 Id = 0;
+  TCallRow Row;
+  bool InDoubt = false;  // a commit of it was under way when the connection or the program ended
+};
+
+// A call the server kept refusing, set aside with the server's reason.
+struct TSetAside {
+  qint64 Id = 0;
+  std::string Bytes;
+  QString Reason;
+};
+
+struct TJournalCounts {
+  int Waiting = 0;
+  int Refused = 0;
+};
+
+class TJournal {
+ public:
+  static constexpr int ResentDays = 7;
+  static constexpr int KeepDays = 31;
+  // Refused in this many applies while the server took other rows, a call is set aside.
+  static constexpr int RefusalsToSetAside = 3;
+
+  // connectionName: the Qt connection, one per thread.
+  explicit TJournal(QString connectionName);
+  ~TJournal();
+  TJournal(const TJournal&) = delete;
+  TJournal& operator=(const TJournal&) = delete;
+
+  // Opens the file, creating it and its folder. A file that is not a journal database, or that fails
+  // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun. False
+  // when the file cannot be opened or written (LastError() has the path and the driver's text).
+  bool Open(const QString& path);
+  QString SetAsideFile() const { return FSetAside; }
+  QString LastError() const { return FError; }
+
+  // Writes the lines in one transaction, in order; fills what became of each. False (nothing
+  // written) when the transaction could not be committed.
+  bool Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled);
+
+  // Up to limit waiting calls with an id above afterId, in arrival order.
+  bool Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& calls);
+  bool MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt);
+  bool MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed);
+  // One refused apply for each call, counted only when the server took another call since the
+  // call's previous refusal (lastTaken: when the server last took one). Calls refused
+  // RefusalsToSetAside times are set aside and returned.
+  bool CountRefusals(const std::vector<std::pair<qint64, QString>>& refused, const QDateTime& now,
+                     const QDateTime& lastTaken, std::vector<TSetAside>& setAside);
+  // The calls set aside wait again (at start-up and at each change of day).
+  bool ReviveRefused();
+  // Drops delivered calls and lines that were no call, received more than KeepDays days before now.
+  bool Prune(const QDateTime& now);
+  bool Counts(TJournalCounts& counts);
+  // When the host last took a call (invalid when never).
+  QDateTime LastDelivery();
+
+  // For the grid: delivered calls dated at or after day, by date (while the server's list cannot be
+  // read); the calls not delivered (waiting or set aside), in arrival order, marked as waiting, with
+  // the id of the newest line journaled when they were read.
+  bool DeliveredCalls(const QDateTime& day, TRowBlocks& rows);
+  bool UndeliveredCalls(TRowBlocks& rows, qint64& lastId);
+
+ private:
+  enum class TOpened { opSound, opDamaged, opFailed };
+  TOpened Connect();
+  bool Fail(const QString& what);
+  bool Exec(const QString& statement);
+  bool CreateSchema();
+  void SetFileAside(const QString& path);
+
+  QString FConnectionName;
+  QString FPath;
+  QString FError;
+  QString FSetAside;
+};
+
+}  // namespace calls
