@@ -41,6 +41,7 @@ constexpr int IndicatorWidth = 12;
 
 const QColor Maroon(128, 0, 0);
 const QColor MoneyGreen(192, 220, 192);
+const QColor WaitingGrey(128, 128, 128);
 
 QFont ArialPixels(int pixels) {
   QFont font(QStringLiteral("Arial"));
@@ -87,6 +88,9 @@ QString DateTimeWithSecondsFormat(const QLocale& locale) {
 QVariant TCallGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= calls::ccCount) return QIdentityProxyModel::data(index, role);
   const TGridColumn& column = Columns[std::size_t(index.column())];
+  // A call only in the journal, not yet in the host database.
+  const bool waiting = (role == Qt::ForegroundRole || role == Qt::FontRole) &&
+                       QIdentityProxyModel::data(index, calls::WaitingRole).toBool();
   switch (role) {
     case Qt::DisplayRole:
       if (index.column() == calls::ccDATA) {
@@ -96,9 +100,12 @@ QVariant TCallGridModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       return CellColour(column.Colour);
     case Qt::ForegroundRole:
-      return Maroon;
-    case Qt::FontRole:
-      return ArialPixels(9);
+      return waiting ? WaitingGrey : Maroon;
+    case Qt::FontRole: {
+      QFont font = ArialPixels(9);
+      font.setItalic(waiting);
+      return font;
+    }
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(column.Alignment);
     default:

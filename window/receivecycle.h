@@ -1,5 +1,8 @@
-// The one-second receive cycle: bytes from the port become framed lines, stored calls, stamps and
-// log lines; at a change of local day the list moves to the new day. Owns no widget.
+// The one-second receive cycle: bytes from the port become framed lines, which are written to the
+// journal before anything else happens to them; the calls among them then go to the grid (as
+// waiting) and to the database worker, every line to the log panel, and the transmission's time to
+// the worker's stamp. At a change of local day the list moves to the new day. Owns no widget and
+// never touches the host database: the interface thread only reads the port and the local disk.
 //
 // The main window owns one, binds SP.AfterReceive to SPAfterReceive and its timer (TimerInterval,
 // disabled until connected) to TimerTimer, gives it FDataAtual from FormShow and shows the log in
@@ -9,23 +12,25 @@
 #include <QDateTime>
 #include <QString>
 #include <chrono>
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "delivery.h"
+#include "journal.h"
 #include "lineframer.h"
 
 namespace serial {
 class TSerialPort;
 }
 namespace calls {
-class TCallStore;
+class TCallListModel;
 }
 
 namespace window {
 
 class TReadWatch;
+using calls::TClock;
 
 // One tick per second.
 inline constexpr std::chrono::milliseconds TimerInterval{1000};
@@ -36,19 +41,28 @@ inline constexpr std::size_t LogLineWidth = 76;
 class TLogSink {
  public:
   virtual ~TLogSink() = default;
-  virtual void AppendLine(const QString& line) = 0;  // shows it at once
+  virtual void AppendLine(const QString& line) = 0;
   virtual void Clear() = 0;
 };
 
-// The local date and time now.
-using TClock = std::function<QDateTime()>;
+// What the cycle asks of the database worker; each request returns at once.
+class THostRequests {
+ public:
+  virtual ~THostRequests() = default;
+  virtual void DeliverWaiting() = 0;
+  virtual void Stamp(const QDateTime& when) = 0;
+  virtual void OpenDay(const QDateTime& day) = 0;
+};
 
 class TReceiveCycle {
  public:
-  TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls::TCallStore& store, TLogSink& log,
-                TClock clock);
+  // Lines held in memory while the journal cannot be written; beyond this new lines are refused.
+  static constexpr std::size_t MaxUnwritten = 100000;
 
-  // One tick of the timer: read what waits, handle the lines it completes, check the day.
+  TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls::TJournal& journal,
+                calls::TCallListModel& list, THostRequests& host, TLogSink& log, TClock clock);
+
+  // One tick of the timer: read what waits, journal the lines it completes, check the day.
   void TimerTimer();
   // One read's bytes, as the port's AfterReceive hands them over; a repeat of the previous read's
   // text (the port found nothing new) is recognised and ignored.
@@ -56,27 +70,29 @@ class TReceiveCycle {
 
   // The day the list shows, at the start of that local day; invalid until set.
   QDateTime FDataAtual() const { return FDay; }
-  // The day FormShow opened the list for. Leave it unset when that failed: the first tick then opens
-  // the list for the local day.
   void SetDataAtual(const QDateTime& day) { FDay = day; }
 
+  // Lines received but not yet on disk.
+  std::size_t Unwritten() const { return FUnwritten.size(); }
+
  private:
-  void HandleLines(std::vector<TFramedLine> lines);
-  void StoreCall(std::string_view line);
-  void ApplyPending();
-  void Stamp();
+  void TakeLines(std::vector<TFramedLine> lines);
+  void WriteJournal();
   void CheckDay();
 
   serial::TSerialPort& FPort;
   TReadWatch& FWatch;
-  calls::TCallStore& FStore;
+  calls::TJournal& FJournal;
+  calls::TCallListModel& FList;
+  THostRequests& FHost;
   TLogSink& FLog;
   TClock FClock;
   TLineFramer FFramer;
   QDateTime FDay;
   bool FReceivedThisTick = false;
-  std::optional<QDateTime> FUnstamped;  // the last transmission, until its stamp is stored
-  bool FListStale = false;              // the list could not be reopened for FDay yet
+  std::vector<calls::TReceivedLine> FUnwritten;  // arrival order
+  bool FJournalFailing = false;
+  bool FRefusing = false;  // lines are being refused: said once
 };
 
 }  // namespace window

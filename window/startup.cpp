@@ -1,10 +1,15 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
 #include <memory>
 
-#include "callstore.h"
+#include "journal.h"
 #include "storesettings.h"
 #include "utcall.h"
 
@@ -15,17 +20,37 @@ void ShowStartupError(const QString& text) {
   QMessageBox::critical(nullptr, QStringLiteral("Log de chamadas"), text);
 }
 
-int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report) {
-  auto store = std::make_unique<calls::TCallStore>(settings);
-  if (!store->Connect()) {
-    // Without the database nothing can be stored: say why, in the driver's own words, and stop.
-    report(QStringLiteral("Não foi possível conectar ao banco de dados \"%1\".\n\n%2")
-               .arg(settings.AliasName, store->LastError()));
+QString DefaultJournalPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+         QStringLiteral("/journal.sqlite");
+}
+
+int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
+              const TStartupReport& report) {
+  // One logger per journal: a second would read the same port and deliver the same calls.
+  QDir().mkpath(QFileInfo(journalPath).absolutePath());
+  QLockFile lock(journalPath + QStringLiteral(".lock"));
+  lock.setStaleLockTime(0);  // only a live process holds it, however long it runs
+  if (!lock.tryLock(0)) {
+    report(lock.error() == QLockFile::LockFailedError
+               ? QStringLiteral("O logchamadas já está em execução neste computador.")
+               : QStringLiteral("Não foi possível abrir o diário de chamadas:\n%1").arg(journalPath));
     return 1;
   }
+  auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
+  if (!journal->Open(journalPath)) {
+    report(QStringLiteral("Não foi possível abrir o diário de chamadas.\n\n%1").arg(journal->LastError()));
+    return 1;
+  }
+  if (!journal->SetAsideFile().isEmpty()) {
+    report(QStringLiteral("O diário de chamadas estava danificado. Foi guardado como\n%1\ne um diário novo "
+                          "foi começado.")
+               .arg(journal->SetAsideFile()));
+  }
   // Frees itself when closed; the loop ends with the last window.
-  auto* fmtCall = new TfmtCall(std::move(store));
+  auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings);
   fmtCall->show();
+  if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::bb08Click);
   return QApplication::exec();
 }
 

@@ -1,5 +1,5 @@
-// What the program entry does once the application exists: connect the database, build and show the
-// main window, run the message loop.
+// What the program entry does once the application exists: take the journal for this user, build
+// and show the main window, run the message loop.
 #pragma once
 
 #include <QString>
@@ -11,13 +11,21 @@ struct TStoreSettings;
 
 namespace window {
 
-// Tells the operator why the program cannot start.
+// Tells the operator why the program cannot start, or what it had to do to start.
 using TStartupReport = std::function<void(const QString& text)>;
 // A message box over no window, titled with the program's caption.
 void ShowStartupError(const QString& text);
 
-// The exit status: the message loop's, or 1 when the data source cannot be reached (reported first,
-// with the driver's own text).
-int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report = ShowStartupError);
+// The journal's file in the user's application data folder.
+QString DefaultJournalPath();
+
+struct TStartOptions {
+  bool Connect = false;  // press "&Conectar" once the window is shown
+};
+
+// The exit status: the message loop's, or 1 when the journal cannot be opened or is held by another
+// running logger (reported first). The host database need not be reachable.
+int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
+              const TStartupReport& report = ShowStartupError);
 
 }  // namespace window

@@ -8,9 +8,14 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <cstdlib>
+
 #include "callgrid.h"
-#include "callstore.h"
+#include "calllistmodel.h"
+#include "hostworker.h"
+#include "journal.h"
 #include "memolog.h"
+#include "statusline.h"
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
@@ -55,10 +60,14 @@ void ShowErrorBox(QWidget& parent, const QString& text) {
   box.exec();
 }
 
-TfmtCall::TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox, QWidget* parent)
+TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
+                   const calls::TStoreSettings& settings, TErrorBox errorBox, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::TfmtCall>()),
-      FStore(std::move(store)),
+      FJournal(std::move(journal)),
+      FList(std::make_unique<calls::TCallListModel>()),
+      FHost(std::make_unique<THostWorker>(settings, journalPath, [] { return QDateTime::currentDateTime(); })),
+      FStatus(std::make_unique<TStatusLine>()),
       Timer(new QTimer(this)),
       FErrorBox(std::move(errorBox)) {
   InitWindowResources();
@@ -80,12 +89,14 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox,
   SP = std::make_unique<serial::TSerialPort>(std::move(watch));
   SP->SetCommPort(serial::TCommPort::cpCOM1);
   FLog = std::make_unique<TMemoLog>(*ui->Memo1);
-  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FStore, *FLog,
+  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog,
                                            [] { return QDateTime::currentDateTime(); });
   SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
   FGridModel = std::make_unique<TCallGridModel>();
-  FGridModel->setSourceModel(&FStore->dsCall());
+  FGridModel->setSourceModel(FList.get());
   BindCallGrid(*ui->gr, *FGridModel);
+  BindWorker();
+  ShowStatus();
 
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(TimerInterval);
@@ -102,10 +113,49 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox,
 
 TfmtCall::~TfmtCall() {
   Timer->stop();
-  // The grid outlives the store as a child widget: unbind it before the list goes.
+  SP->ClosePort();
+  // The grid outlives the list as a child widget: unbind it before the list goes.
   ui->gr->setModel(nullptr);
   // SP outlives the cycle its handler calls.
   SP->AfterReceive = nullptr;
+  // Every call is in the journal already: a statement hanging on the server must not keep the
+  // program from ending.
+  if (!FHost->Stop(ShutdownLimit)) std::_Exit(0);
+}
+
+void TfmtCall::BindWorker() {
+  calls::TStoreWorker& worker = FHost->Worker();
+  FollowDeliveries(worker, *FList, *FCycle, *this);
+  connect(&worker, &calls::TStoreWorker::ServerDate, this, [this](const QDateTime& day) {
+    if (day == FCycle->FDataAtual()) return;
+    FCycle->SetDataAtual(day);
+    FHost->OpenDay(day);
+  });
+  connect(&worker, &calls::TStoreWorker::StatusChanged, this, [this](const calls::THostStatus& status) {
+    FStatus->SetStatus(status);
+    ShowStatus();
+  });
+  connect(&worker, &calls::TStoreWorker::SetAside, this, [this](const QString& line, const QString& reason) {
+    FLog->AppendLine(QStringLiteral("Recusada pelo servidor: %1").arg(line.left(int(LogLineWidth))));
+    FLog->AppendLine(QStringLiteral("  motivo: %1").arg(reason));
+  });
+  connect(&worker, &calls::TStoreWorker::Trouble, this, [this](const QString& text) { FLog->AppendLine(text); });
+  connect(FList.get(), &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+    FStatus->AddWaiting(last - first + 1);
+    ShowStatus();
+  });
+}
+
+void TfmtCall::ShowStatus() {
+  const TStatusView view = FStatus->View();
+  ui->lbStatus->setText(view.Text);
+  ui->lbStatus->setToolTip(view.ToolTip);
+  QPalette palette = ui->Panel2->palette();
+  if (view.Colour.isValid()) palette.setColor(QPalette::WindowText, view.Colour);
+  ui->lbStatus->setPalette(palette);
+  QFont font = ui->lbStatus->font();
+  font.setBold(view.Colour.isValid());
+  ui->lbStatus->setFont(font);
 }
 
 void TfmtCall::showEvent(QShowEvent* event) {
@@ -114,18 +164,19 @@ void TfmtCall::showEvent(QShowEvent* event) {
 }
 
 void TfmtCall::closeEvent(QCloseEvent* event) {
+  // The port is let go at once, whatever the database worker is doing.
+  Timer->stop();
+  SP->ClosePort();
   event->accept();
 }
 
+// The grid shows the local day from the journal until the server answers; the server's date then
+// decides the day, as it did when the server was always there.
 void TfmtCall::FormShow() {
-  const std::optional<QDateTime> day = FStore->fcDataAtual(QStringLiteral("N"));
-  // Without the server's date or the list, the day stays unset: the first tick after a connect opens
-  // the list for the local day, and retries until it works.
-  if (day && FStore->OpenDayList(*day)) {
-    FCycle->SetDataAtual(*day);
-  } else {
-    FErrorBox(*this, FStore->LastError());
-  }
+  const QDateTime today = QDate::currentDate().startOfDay();
+  FCycle->SetDataAtual(today);
+  FHost->OpenDay(today);
+  FHost->ReadServerDate();
   ui->gr->setFocus();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -16,15 +17,23 @@ namespace serial {
 class TSerialPort;
 }
 namespace calls {
-class TCallStore;
+class TCallListModel;
+class TJournal;
+struct THostStatus;
+struct TStoreSettings;
 }
 class QTimer;
 
 namespace window {
 
 class TCallGridModel;
+class THostWorker;
 class TMemoLog;
 class TReceiveCycle;
+class TStatusLine;
+
+// Given to the database worker at most this long to finish its statement when the window closes.
+inline constexpr std::chrono::seconds ShutdownLimit{3};
 
 // Shows a modal error message over the window.
 using TErrorBox = std::function<void(QWidget& parent, const QString& text)>;
@@ -34,9 +43,10 @@ void ShowErrorBox(QWidget& parent, const QString& text);
 class TfmtCall : public QWidget {
   Q_OBJECT
  public:
-  // Takes the store already connected; the port is built here, on COM1.
-  explicit TfmtCall(std::unique_ptr<calls::TCallStore> store, TErrorBox errorBox = ShowErrorBox,
-                    QWidget* parent = nullptr);
+  // Takes the journal already open (journalPath names its file, which the database worker opens
+  // too); the port is built here, on COM1, and the worker's thread started for the settings' database.
+  TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
+           const calls::TStoreSettings& settings, TErrorBox errorBox = ShowErrorBox, QWidget* parent = nullptr);
   ~TfmtCall() override;
 
  public slots:
@@ -53,9 +63,14 @@ class TfmtCall : public QWidget {
 
  private:
   void ShowState();
+  void BindWorker();
+  void ShowStatus();
 
   std::unique_ptr<Ui::TfmtCall> ui;
-  std::unique_ptr<calls::TCallStore> FStore;
+  std::unique_ptr<calls::TJournal> FJournal;
+  std::unique_ptr<calls::TCallListModel> FList;
+  std::unique_ptr<THostWorker> FHost;
+  std::unique_ptr<TStatusLine> FStatus;
   std::unique_ptr<serial::TSerialPort> SP;
   std::unique_ptr<TMemoLog> FLog;
   std::unique_ptr<TReceiveCycle> FCycle;

@@ -2,6 +2,8 @@
 // table with the port message boxes and Esc, closing, the day's list and one call arriving on the line.
 #include <QApplication>
 #include <QDateTime>
+#include <QLabel>
+#include <QLockFile>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -17,8 +19,8 @@
 #include "appfonts.h"
 #include "callgrid.h"
 #include "calllistmodel.h"
-#include "callstore.h"
 #include "hostdatabase.h"
+#include "journal.h"
 #include "serialport.h"
 #include "startup.h"
 #include "storesettings.h"
@@ -79,15 +81,18 @@ class TFmtCallRig {
     Destroyed();
   }
 
-  // Builds the window over a connected store and shows it; FormShow runs here.
-  void Show() {
-    auto store = std::make_unique<calls::TCallStore>(Db.Settings());
-    if (!store->Connect()) throw std::runtime_error("store: " + store->LastError().toStdString());
-    fmtCall = new TfmtCall(std::move(store));
+  // Builds the window over a fresh journal and shows it; FormShow runs here.
+  void Show(const calls::TStoreSettings& settings) {
+    static int journals = 0;
+    const QString path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
+    auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
+    if (!journal->Open(path)) throw std::runtime_error("journal: " + journal->LastError().toStdString());
+    fmtCall = new TfmtCall(std::move(journal), path, settings);
     fmtCall->show();
     QApplication::setActiveWindow(fmtCall);
     if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
   }
+  void Show() { Show(Db.Settings()); }
   // Presses the buttons named by the letters: C "&Conectar", D "&Desconectar".
   void Press(const QString& clicks) {
     for (const QChar click : clicks)
@@ -101,6 +106,21 @@ class TFmtCallRig {
     return Grid().model()->data(Grid().model()->index(row, column)).toString();
   }
   bool TimerOn() const { return fmtCall->findChild<QTimer*>(QStringLiteral("Timer"))->isActive(); }
+  QLabel& Status() const { return *fmtCall->findChild<QLabel*>(QStringLiteral("lbStatus")); }
+  int Stored(const QString& condition = QStringLiteral("1 = 1")) {
+    return Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE ") + condition);
+  }
+  // A call of a second ago through the pseudo-terminal, read at once; the line as sent.
+  std::string SendCall(const std::string& extension) {
+    const QDateTime when = QDateTime::currentDateTime().addSecs(-1);
+    const std::string line = CallLine(when.toString(QStringLiteral("dd/MM/yyhh:mm:ss")).toStdString(), extension,
+                                      "01133334444", "4321", "07", "00:02:15") +
+                             "\r\n";
+    if (!Line.Send(line)) throw std::runtime_error("the line never reached the port");
+    fmtCall->TimerTimer();
+    Line.Drained();
+    return line;
+  }
   // Lets the event loop run the window's deferred deletion; true once it is gone.
   bool Destroyed() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -223,7 +243,7 @@ class TfmtCallTest : public QObject {
     rig.Show();
 
     QVERIFY(rig.Grid().hasFocus());
-    QCOMPARE(rig.Grid().model()->rowCount(), 2);
+    QTRY_COMPARE(rig.Grid().model()->rowCount(), 2);
     QCOMPARE(rig.Cell(0, calls::ccRAMA), QStringLiteral("202"));
     QCOMPARE(rig.Cell(1, calls::ccRAMA), QStringLiteral("203"));
     QCOMPARE(rig.Cell(1, calls::ccNUME_DISC), QStringLiteral("1130002000"));
@@ -233,12 +253,7 @@ class TfmtCallTest : public QObject {
              today.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral(" 09:30:15"));
 
     rig.Press(QStringLiteral("C"));
-    const QDateTime when(today, QTime::currentTime().addSecs(-1));
-    const std::string line = CallLine(when.toString(QStringLiteral("dd/MM/yyhh:mm:ss")).toStdString(), "2041",
-                                      "01133334444", "4321", "07", "00:02:15") +
-                             "\r\n";
-    QVERIFY(rig.Line.Send(line));
-    rig.fmtCall->TimerTimer();
+    const std::string line = rig.SendCall("2041");
 
     QCOMPARE(rig.Grid().model()->rowCount(), 3);
     QCOMPARE(rig.Cell(2, calls::ccRAMA), QStringLiteral("2041"));
@@ -250,34 +265,68 @@ class TfmtCallTest : public QObject {
     // The personal code in columns 77-80 stays out of the log.
     QCOMPARE(rig.fmtCall->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
              QString::fromStdString(line.substr(0, 76)));
-    QCOMPARE(
-        rig.Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA = '2041' AND SENH = '4321'")), 1);
+    QTRY_COMPARE(rig.Stored(QStringLiteral("RAMA = '2041' AND SENH = '4321'")), 1);
+    // Grey italics while waiting, ordinary once the host has it.
+    QTRY_COMPARE(rig.Grid().model()->data(rig.Grid().model()->index(2, 0), Qt::FontRole).value<QFont>().italic(),
+                 false);
+    QTRY_COMPARE(rig.Status().text(), QStringLiteral("Banco OK"));
   }
 
+  // A host database without the call table gives no box: the status line says so, in the driver's words.
   void FormShowWithoutTheCallTable() {
     TFmtCallRig rig;
     rig.Db.Exec(QStringLiteral("DROP TABLE TBCALL"));
     rig.Boxes.Arm();
     rig.Show();
-    const std::optional<TBoxSeen> box = rig.Boxes.Take();
-    QVERIFY(box);
-    QCOMPARE(box->Title, QStringLiteral("Error"));
-    QVERIFY2(box->Text.contains(QStringLiteral("no such table: TBCALL")), qPrintable(box->Text));
+    QTRY_COMPARE(rig.Status().text(), QStringLiteral("Sem banco"));
+    QVERIFY2(rig.Status().toolTip().contains(QStringLiteral("no such table: TBCALL")),
+             qPrintable(rig.Status().toolTip()));
+    QVERIFY(!rig.Boxes.Take());
     QCOMPARE(rig.Grid().model()->rowCount(), 0);
     QCOMPARE(rig.fmtCall->windowTitle(), Started);
   }
 
+  // With no database at all the window runs: calls go to the journal and the grid, in grey italics.
   void StartupWithoutTheDatabase() {
-    TFmtCallRig rig;  // the ODBC configuration, which names only alQuivarProd
+    TFmtCallRig rig;
     calls::TStoreSettings settings = rig.Db.Settings();
     settings.AliasName = QStringLiteral("noSuchSource");
-    QStringList reports;
-    QCOMPARE(RunLogger(settings, [&reports](const QString& text) { reports.append(text); }), 1);
-    QCOMPARE(reports.size(), 1);
-    QVERIFY2(reports[0].startsWith(
-                 QStringLiteral("Não foi possível conectar ao banco de dados \"noSuchSource\".")),
-             qPrintable(reports[0]));
-    QVERIFY2(reports[0].contains(QStringLiteral("Data source name not found")), qPrintable(reports[0]));
+    rig.Show(settings);
+    QTRY_COMPARE(rig.Status().text(), QStringLiteral("Sem banco"));
+    QVERIFY2(rig.Status().toolTip().contains(QStringLiteral("Data source name not found")),
+             qPrintable(rig.Status().toolTip()));
+    rig.Press(QStringLiteral("C"));
+    QCOMPARE(rig.fmtCall->windowTitle(), Connected);
+    rig.SendCall("2042");
+    QCOMPARE(rig.Grid().model()->rowCount(), 1);
+    QVERIFY(rig.Grid().model()->data(rig.Grid().model()->index(0, 0), Qt::FontRole).value<QFont>().italic());
+    QCOMPARE(rig.Stored(), 0);
+  }
+
+  // Start-up refused before any window: another logger holds the journal, or it cannot be made.
+  void StartupRefusals() {
+    TFmtCallRig rig;
+    const QString path = TFmtCallRig::Folder().filePath(QStringLiteral("held.sqlite"));
+    QLockFile other(path + QStringLiteral(".lock"));
+    QVERIFY(other.tryLock(0));
+    QFile plainFile(TFmtCallRig::Folder().filePath(QStringLiteral("plain-file")));
+    QVERIFY(plainFile.open(QIODevice::WriteOnly));
+    plainFile.close();
+    const struct {
+      QString Path;
+      QString Report;
+    } cases[] = {
+        {path, QStringLiteral("O logchamadas já está em execução neste computador.")},
+        {plainFile.fileName() + QStringLiteral("/journal.sqlite"),
+         QStringLiteral("Não foi possível abrir o diário de chamadas")},
+    };
+    for (const auto& c : cases) {
+      QStringList reports;
+      QCOMPARE(RunLogger(rig.Db.Settings(), c.Path, {}, [&reports](const QString& text) { reports.append(text); }),
+               1);
+      QCOMPARE(reports.size(), 1);
+      QVERIFY2(reports[0].startsWith(c.Report), qPrintable(reports[0]));
+    }
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
   }
 

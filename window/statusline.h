@@ -1,0 +1,32 @@
+// The status line of the button bar: what the operator reads of the host database at a glance, with
+// the detail in its tool tip. Kept apart from the label so it is checked without a screen.
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include "storeworker.h"
+
+namespace window {
+
+struct TStatusView {
+  QString Text;
+  QColor Colour;  // invalid: the bar's own text colour
+  QString ToolTip;
+};
+
+class TStatusLine {
+ public:
+  // What the worker last reported.
+  void SetStatus(const calls::THostStatus& status);
+  // Calls journaled since that report, which the worker has not counted yet.
+  void AddWaiting(int calls) { FUnreported += calls; }
+
+  TStatusView View() const;
+
+ private:
+  calls::THostStatus FStatus;
+  int FUnreported = 0;
+};
+
+}  // namespace window
