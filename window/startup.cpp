@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <memory>
 
 #include "callstore.h"
@@ -15,7 +16,7 @@ void ShowStartupError(const QString& text) {
   QMessageBox::critical(nullptr, QStringLiteral("Log de chamadas"), text);
 }
 
-int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report) {
+int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report, bool connect) {
   auto store = std::make_unique<calls::TCallStore>(settings);
   if (!store->Connect()) {
     // Without the database nothing can be stored: say why, in the driver's own words, and stop.
@@ -26,6 +27,7 @@ int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& repor
   // Frees itself when closed; the loop ends with the last window.
   auto* fmtCall = new TfmtCall(std::move(store));
   fmtCall->show();
+  if (connect) QTimer::singleShot(0, fmtCall, &TfmtCall::bb08Click);
   return QApplication::exec();
 }
 

@@ -17,7 +17,9 @@ using TStartupReport = std::function<void(const QString& text)>;
 void ShowStartupError(const QString& text);
 
 // The exit status: the message loop's, or 1 when the data source cannot be reached (reported first,
-// with the driver's own text).
-int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report = ShowStartupError);
+// with the driver's own text). With connect the window presses "&Conectar" itself once it is shown, so
+// a logger started at log-in needs no operator.
+int RunLogger(const calls::TStoreSettings& settings, const TStartupReport& report = ShowStartupError,
+              bool connect = false);
 
 }  // namespace window

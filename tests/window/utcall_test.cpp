@@ -2,6 +2,7 @@
 // table with the port message boxes and Esc, closing, the day's list and one call arriving on the line.
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -279,6 +280,29 @@ class TfmtCallTest : public QObject {
              qPrintable(reports[0]));
     QVERIFY2(reports[0].contains(QStringLiteral("Data source name not found")), qPrintable(reports[0]));
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
+  }
+
+  // Started at log-in the window connects itself once shown, and the program ends when it is closed.
+  void StartupConnected() {
+    TFmtCallRig rig;  // the host database and COM1's far end; the window is the program's own
+    QString caption;
+    QElapsedTimer waited;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      for (QWidget* shown : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<TfmtCall*>(shown)) rig.fmtCall = window;
+      if (!rig.fmtCall) return;
+      caption = rig.fmtCall->windowTitle();
+      if (caption == Connected || waited.hasExpired(10000)) rig.fmtCall->close();
+    });
+    waited.start();
+    watch.start();
+    QStringList reports;
+    QCOMPARE(RunLogger(rig.Db.Settings(), [&reports](const QString& text) { reports.append(text); }, true), 0);
+    QCOMPARE(reports, QStringList());
+    QCOMPARE(caption, Connected);
+    QVERIFY(rig.Destroyed());
   }
 
   void GridColumns() {
