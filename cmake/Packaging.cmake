@@ -7,6 +7,11 @@ include(GNUInstallDirs)
 set(LOGCHAMADAS_PACKAGE_MAINTAINER "logchamadas maintainers <maintainers@logchamadas.example>"
     CACHE STRING "Maintainer field of the Debian package")
 
+if(NOT LOGCHAMADAS_DB_PASSWORD STREQUAL "")
+  message(WARNING "LOGCHAMADAS_DB_PASSWORD is set: the program, and a package made from this build, "
+                  "carry it readable by anyone who can read the file. Keep it in the data source instead.")
+endif()
+
 set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/logchamadas)
