@@ -73,7 +73,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc")
+# Plugins Qt loads at run time, which dpkg-shlibdeps cannot see: ODBC for the host database, SQLite
+# for the local journal.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc | odbc-postgresql | libsqliteodbc")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "telephone exchange call logger")
 # CPack puts the summary above this as the synopsis line.
