@@ -16,6 +16,7 @@ set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/logchamadas)
 set(share_dir ${CMAKE_INSTALL_DATADIR}/logchamadas)
+set(package_release 1)
 
 # Debian wants manual pages and the changelog compressed, reproducibly (gzip -n: no name, no time).
 find_program(SCDOC scdoc REQUIRED)
@@ -33,14 +34,13 @@ endforeach()
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(changelog ${packaging_out}/changelog.Debian)
 file(WRITE ${changelog}.in
-  "logchamadas (${PROJECT_VERSION}-1) stable; urgency=medium\n\n"
+  "logchamadas (${PROJECT_VERSION}-${package_release}) stable; urgency=medium\n\n"
   "  * Built from the logchamadas repository.\n\n"
   " -- ${LOGCHAMADAS_PACKAGE_MAINTAINER}  ${changelog_date}\n")
 add_custom_command(OUTPUT ${changelog}.gz
   COMMAND ${GZIP} -9nc ${changelog}.in >${changelog}.gz
   DEPENDS ${changelog}.in)
 list(APPEND rendered_docs ${changelog}.gz)
-configure_file(${packaging_dir}/logchamadas.metainfo.xml ${packaging_out}/logchamadas.metainfo.xml COPYONLY)
 add_custom_target(packaging_docs ALL DEPENDS ${rendered_docs})
 
 install(TARGETS logchamadas RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -52,7 +52,7 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
 endif()")
 
 install(FILES ${packaging_dir}/logchamadas.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${packaging_out}/logchamadas.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${packaging_dir}/logchamadas.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/window/resources/logchamadas.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${packaging_dir}/autostart.desktop DESTINATION ${share_dir})
@@ -68,7 +68,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT ${LOGCHAMADAS_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LOGCHAMADAS_PACKAGE_MAINTAINER})
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${package_release})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
