@@ -2,6 +2,7 @@
 // table with the port message boxes and Esc, closing, the day's list and one call arriving on the line.
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLockFile>
 #include <QLocale>
@@ -328,6 +329,32 @@ class TfmtCallTest : public QObject {
       QVERIFY2(reports[0].startsWith(c.Report), qPrintable(reports[0]));
     }
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
+  }
+
+  // Started at log-in the window connects itself once shown, and the program ends when it is closed.
+  void StartupConnected() {
+    TFmtCallRig rig;  // the host database and COM1's far end; the window is the program's own
+    QString caption;
+    QElapsedTimer waited;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      for (QWidget* shown : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<TfmtCall*>(shown)) rig.fmtCall = window;
+      if (!rig.fmtCall) return;
+      caption = rig.fmtCall->windowTitle();
+      if (caption == Connected || waited.hasExpired(10000)) rig.fmtCall->close();
+    });
+    waited.start();
+    watch.start();
+    QStringList reports;
+    const QString journal = TFmtCallRig::Folder().filePath(QStringLiteral("connected.sqlite"));
+    QCOMPARE(RunLogger(rig.Db.Settings(), journal, {.Connect = true},
+                       [&reports](const QString& text) { reports.append(text); }),
+             0);
+    QCOMPARE(reports, QStringList());
+    QCOMPARE(caption, Connected);
+    QVERIFY(rig.Destroyed());
   }
 
   void GridColumns() {
