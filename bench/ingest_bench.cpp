@@ -1,40 +1,40 @@
 // End to end: the exchange simulator sends call lines at 256,000 bit/s on a pseudo-terminal, and the
-// receive cycle ticks once a second, as the window's timer would, storing into SQLite or PostgreSQL.
-// Reports calls stored over calls sent, each tick's busy time, process CPU and peak memory.
-//   ingest_bench [--seconds S] [--rate R] [sqlite|postgres]...   (60 s, 300 calls a second, both)
-#include <sys/resource.h>
-
+// receive cycle ticks once a second, as the window's timer would: it journals each tick's lines and
+// the database worker, on its own thread, delivers them to SQLite or PostgreSQL. Reports calls stored
+// over calls sent, the interface thread's busy time a tick (the tick itself, and the worker's answers
+// it handles), process CPU and peak memory. With --hang the PostgreSQL server's processes are stopped
+// (SIGSTOP) for that many seconds in the middle of the run, and the ticks during the hang are
+// reported apart.
+//   ingest_bench [--seconds S] [--rate R] [--hang H] [sqlite|postgres]...   (60 s, 300 calls a second, both)
 #include <QCoreApplication>
-#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <memory>
+#include <optional>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "callstore.h"
-#include "hostdatabase.h"
-#include "pgcluster.h"
+#include "benchsupport.h"
+#include "calllistmodel.h"
+#include "hostworker.h"
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
 
-using testsupport::TEngine;
-using TSteady = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
 
 struct TOptions {
   int Seconds = 60;
   double Rate = 300;
+  int HangSeconds = 0;
   QStringList Engines;
 };
+
+// Calls not yet in TBCALL after the last line: the worker is given this long to deliver them.
+constexpr std::chrono::seconds DrainLimit{300};
 
 class TCountingLog : public window::TLogSink {
  public:
@@ -45,28 +45,6 @@ class TCountingLog : public window::TLogSink {
 
 [[noreturn]] void Fail(const QString& what) {
   throw std::runtime_error(what.toStdString());
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-  return values[at];
-}
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Peak resident memory of the process so far, in MB.
-double PeakMb() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return -1;
 }
 
 // The simulator on a pty of its own; it keeps the pty open after its last line until terminated.
@@ -102,57 +80,123 @@ class TSimulator {
   QString FErrors;
 };
 
-void Ingest(TEngine engine, const QString& odbcFolder, const TOptions& options) {
-  const char* name = engine == TEngine::Sqlite ? "SQLite" : "PostgreSQL";
-  testsupport::THostDatabase host(engine, odbcFolder);
-  calls::TCallStore store(host.Settings(QStringLiteral("bench-ingest")));
-  if (!store.Connect()) Fail(store.LastError());
+// The interface thread's side as the window wires it, without the widgets: port, journal, list model,
+// log, and the worker on its thread.
+struct TIngestRig {
+  TIngestRig(TEngine engine, const TBenchHosts& hosts, const QString& portPath)
+      : Host(engine, hosts.OdbcFolder()), JournalPath(hosts.Path(QStringLiteral("journal-%1.sqlite").arg(int(engine)))) {
+    if (!Journal.Open(JournalPath)) Fail(Journal.LastError());
+    Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
+                                                   [] { return QDateTime::currentDateTime(); });
+    qputenv("LOGCHAMADAS_COM1", portPath.toLocal8Bit());
+    auto watch = std::make_unique<window::TReadWatch>(serial::MakeSystemCommLayer());
+    window::TReadWatch& watched = *watch;
+    Port = std::make_unique<serial::TSerialPort>(std::move(watch));
+    Port->SetCommPort(serial::TCommPort::cpCOM1);
+    Port->SetBaudRate(serial::TBaudRate::br256000);
+    Cycle = std::make_unique<window::TReceiveCycle>(*Port, watched, Journal, List, *Worker, Log,
+                                                    [] { return QDateTime::currentDateTime(); });
+    window::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
+    Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) { Cycle->SPAfterReceive(data); };
+    if (!Port->OpenPort()) Fail(QStringLiteral("cannot open ") + portPath);
+    Cycle->SetDataAtual(QDate::currentDate().startOfDay());
+    Worker->OpenDay(Cycle->FDataAtual());
+  }
+  ~TIngestRig() {
+    Port->AfterReceive = nullptr;
+    Worker->Stop(std::chrono::seconds(30));
+  }
 
+  int Waiting() {
+    calls::TJournalCounts counts;
+    if (!Journal.Counts(counts)) Fail(Journal.LastError());
+    return counts.Waiting;
+  }
+
+  testsupport::THostDatabase Host;
+  QString JournalPath;
+  calls::TJournal Journal{QStringLiteral("journal-ui")};
+  calls::TCallListModel List;
+  TCountingLog Log;
+  QObject Context;
+  std::unique_ptr<window::THostWorker> Worker;
+  std::unique_ptr<serial::TSerialPort> Port;
+  std::unique_ptr<window::TReceiveCycle> Cycle;
+};
+
+// Busy times of the interface thread, in ms: the tick, and the worker's answers handled until the next.
+struct TBusy {
+  std::vector<double> Tick;
+  std::vector<double> Answers;
+  void Print(const char* what) const {
+    std::printf("  %-7s %4zu ticks: tick busy p50 %.1f ms, p99 %.1f ms, max %.1f ms; answers handled a tick p50 %.1f ms, "
+                "p99 %.1f ms, max %.1f ms (aim p99 < 50 ms)\n",
+                what, Tick.size(), Percentile(Tick, 0.5), Percentile(Tick, 0.99), Percentile(Tick, 1),
+                Percentile(Answers, 0.5), Percentile(Answers, 0.99), Percentile(Answers, 1));
+  }
+};
+
+// Handles the worker's answers until the time comes; returns the time spent handling them.
+double HandleAnswersUntil(TSteady::time_point due) {
+  double busy = 0;
+  while (TSteady::now() < due) {
+    busy += MillisecondsOf([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return busy;
+}
+
+void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
   TSimulator simulator(options);
-  qputenv("LOGCHAMADAS_COM1", simulator.Path().toLocal8Bit());
-  auto watch = std::make_unique<window::TReadWatch>(serial::MakeSystemCommLayer());
-  window::TReadWatch& watched = *watch;
-  serial::TSerialPort port(std::move(watch));
-  port.SetCommPort(serial::TCommPort::cpCOM1);
-  port.SetBaudRate(serial::TBaudRate::br256000);
-  TCountingLog log;
-  window::TReceiveCycle cycle(port, watched, store, log, [] { return QDateTime::currentDateTime(); });
-  port.AfterReceive = [&cycle](serial::TSerialPort&, const std::string& data) { cycle.SPAfterReceive(data); };
-  if (!port.OpenPort()) Fail(QStringLiteral("cannot open ") + simulator.Path());
-  cycle.SetDataAtual(QDate::currentDate().startOfDay());
-  if (!store.OpenDayList(cycle.FDataAtual())) Fail(store.LastError());
+  TIngestRig rig(engine, hosts, simulator.Path());
+  const bool hang = options.HangSeconds > 0 && engine == TEngine::Postgres;
+  const auto hangFrom = TSteady::now() + std::chrono::seconds((options.Seconds - options.HangSeconds) / 2);
+  const auto hangUntil = hangFrom + std::chrono::seconds(options.HangSeconds);
+  std::unique_ptr<THungServer> hung;
+  int hungProcesses = 0;
 
-  std::vector<double> busy;
-  std::vector<double> linesPerTick;
+  TBusy healthy;
+  TBusy hanging;
+  long maxLinesATick = 0;
   const double cpuBefore = CpuSeconds();
   const auto runStart = TSteady::now();
   std::optional<long> sent;
   long quietTicks = 0;
   // Ticks go on after the simulator is done until the line stays quiet: what it sent is drained.
-  for (auto due = TSteady::now(); !sent || quietTicks < 2; due += window::TimerInterval) {
-    std::this_thread::sleep_until(due);
-    const long logged = log.Lines;
-    const auto start = TSteady::now();
-    cycle.TimerTimer();
-    busy.push_back(std::chrono::duration<double, std::milli>(TSteady::now() - start).count());
-    linesPerTick.push_back(static_cast<double>(log.Lines - logged));
-    quietTicks = log.Lines == logged ? quietTicks + 1 : 0;
+  for (auto due = TSteady::now(); !sent || quietTicks < 2 || hung; due += window::TimerInterval) {
+    const double answers = HandleAnswersUntil(due);
+    if (hang && !hung && TSteady::now() >= hangFrom && TSteady::now() < hangUntil) {
+      hung = std::make_unique<THungServer>();
+      hungProcesses = static_cast<int>(hung->Processes());
+    } else if (hung && TSteady::now() >= hangUntil) {
+      hung.reset();
+    }
+    const long logged = rig.Log.Lines;
+    TBusy& busy = hung ? hanging : healthy;
+    busy.Tick.push_back(MillisecondsOf([&] { rig.Cycle->TimerTimer(); }));
+    busy.Answers.push_back(answers);
+    maxLinesATick = std::max(maxLinesATick, rig.Log.Lines - logged);
+    quietTicks = rig.Log.Lines == logged ? quietTicks + 1 : 0;
     if (!sent) sent = simulator.LinesSent();
     // A tick longer than the interval delays the next; missed ticks are not made up.
     due = std::max(due, TSteady::now() - window::TimerInterval);
   }
+  const auto lastTick = TSteady::now();
+  while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit) HandleAnswersUntil(TSteady::now() + std::chrono::milliseconds(100));
+  const double drain = std::chrono::duration<double>(TSteady::now() - lastTick).count();
   const double cpu = CpuSeconds() - cpuBefore;
   const double wall = std::chrono::duration<double>(TSteady::now() - runStart).count();
-  const int stored = host.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL"));
+  const int stored = rig.Host.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL"));
 
-  std::printf(
-      "%-10s sent %ld, stored %d (%.2f %%), logged %ld; %zu ticks, lines a tick median %.0f, max %.0f; busy "
-      "median %.1f ms, p99 %.1f ms, max "
-      "%.1f "
-      "ms (aim p99 < 250 ms); process CPU %.1f s (%.1f %% of the run); peak memory %.1f MB\n",
-      name, *sent, stored, 100.0 * stored / static_cast<double>(std::max(1L, *sent)), log.Lines, busy.size(),
-      Percentile(linesPerTick, 0.5), Percentile(linesPerTick, 1.0), Percentile(busy, 0.5),
-      Percentile(busy, 0.99), *std::max_element(busy.begin(), busy.end()), cpu, 100.0 * cpu / wall, PeakMb());
+  std::printf("%-10s sent %ld, stored %d (%.2f %%), logged %ld, still waiting %d; lines a tick at most %ld; all "
+              "stored %.1f s after the last tick; process CPU %.1f s (%.1f %% of %.0f s); peak memory %.1f MB\n",
+              EngineName(engine), *sent, stored, 100.0 * stored / static_cast<double>(std::max(1L, *sent)),
+              rig.Log.Lines, rig.Waiting(), maxLinesATick, drain, cpu, 100.0 * cpu / wall, wall, StatusMb("VmHWM"));
+  healthy.Print(hang ? "healthy" : "all");
+  if (hang) {
+    std::printf("  server hung (SIGSTOP, %d processes) for %d s:\n", hungProcesses, options.HangSeconds);
+    hanging.Print("hung");
+  }
   std::fflush(stdout);
 }
 
@@ -163,40 +207,16 @@ TOptions ParseOptions(const QStringList& args) {
       options.Seconds = args[++i].toInt();
     } else if (args[i] == QLatin1String("--rate") && i + 1 < args.size()) {
       options.Rate = args[++i].toDouble();
-    } else if (args[i] == QLatin1String("sqlite") || args[i] == QLatin1String("postgres")) {
-      options.Engines.append(args[i]);
+    } else if (args[i] == QLatin1String("--hang") && i + 1 < args.size()) {
+      options.HangSeconds = args[++i].toInt();
     } else {
-      Fail(QStringLiteral("usage: ingest_bench [--seconds S] [--rate R] [sqlite|postgres]..."));
+      options.Engines.append(args[i]);
     }
   }
-  if (options.Seconds <= 0 || options.Rate <= 0)
-    Fail(QStringLiteral("--seconds and --rate must be positive"));
-  if (options.Engines.isEmpty()) options.Engines = {QStringLiteral("sqlite"), QStringLiteral("postgres")};
+  if (options.Seconds <= 0 || options.Rate <= 0 || options.HangSeconds < 0 || options.HangSeconds >= options.Seconds) {
+    Fail(QStringLiteral("usage: ingest_bench [--seconds S] [--rate R] [--hang H < S] [sqlite|postgres]..."));
+  }
   return options;
-}
-
-void Run(const TOptions& options) {
-  QTemporaryDir work(QDir::tempPath() + QStringLiteral("/ingest-bench-XXXXXX"));
-  // The cluster's folder must be reachable by the postgres user when run as root.
-  QFile::setPermissions(work.path(), QFile::permissions(work.path()) | QFile::ExeOther | QFile::ReadOther);
-  qputenv("LOGCHAMADAS_PG_CLUSTER", LOGCHAMADAS_PG_CLUSTER_SCRIPT);
-  qputenv("LOGCHAMADAS_PG_DIR", QFile::encodeName(work.filePath(QStringLiteral("postgres"))));
-  const QString odbc = work.filePath(QStringLiteral("odbc"));
-  for (const QString& engine : options.Engines) {
-    if (engine == QLatin1String("sqlite")) {
-      Ingest(TEngine::Sqlite, odbc, options);
-      continue;
-    }
-    const testsupport::TPostgresCluster cluster = testsupport::TPostgresCluster::FromEnvironment();
-    cluster.Create();
-    try {
-      Ingest(TEngine::Postgres, odbc, options);
-    } catch (...) {
-      cluster.Destroy();
-      throw;
-    }
-    cluster.Destroy();
-  }
 }
 
 }  // namespace
@@ -204,7 +224,9 @@ void Run(const TOptions& options) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   try {
-    Run(ParseOptions(app.arguments().mid(1)));
+    const TOptions options = ParseOptions(app.arguments().mid(1));
+    const TBenchHosts hosts("ingest-bench");
+    hosts.ForEach(EnginesNamed(options.Engines), [&](TEngine engine) { Ingest(engine, hosts, options); });
   } catch (const std::exception& error) {
     std::fprintf(stderr, "ingest_bench: %s\n", error.what());
     return 1;

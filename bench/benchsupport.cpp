@@ -1,0 +1,209 @@
+#include "benchsupport.h"
+
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <stdexcept>
+
+#include "pgcluster.h"
+#include "storesettings.h"
+
+namespace bench {
+
+double MillisecondsSince(TSteady::time_point start) {
+  return std::chrono::duration<double, std::milli>(TSteady::now() - start).count();
+}
+
+double MillisecondsOf(const std::function<void()>& work) {
+  const auto start = TSteady::now();
+  work();
+  return MillisecondsSince(start);
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double StatusMb(const char* key) {
+  const std::string prefix = std::string(key) + ":";
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(prefix, 0) == 0) return std::stod(line.substr(prefix.size())) / 1024.0;
+  }
+  return -1;
+}
+
+calls::TCallRecord MadeUpCall(int i, QDate day) {
+  const QTime time = QTime::fromMSecsSinceStartOfDay(static_cast<int>((i * 864LL) % 86400000));
+  calls::TCallRecord call;
+  call.DATA = {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()};
+  call.RAMA = std::to_string(200 + i % 50);
+  call.NUME_DISC = "02155" + std::to_string(5000000 + i);
+  call.DURA = "00:0" + std::to_string(i % 10) + ":15";
+  call.SENH = "1234";
+  call.TRON = "0" + std::to_string(i % 8);
+  return call;
+}
+
+calls::TReceivedLine MadeUpLine(int i, QDate day) {
+  calls::TCallRecord call = MadeUpCall(i, day);
+  const QString printed = QStringLiteral("%1%2:%3:%4  %5 %6      %7%8")
+                              .arg(day.toString(QStringLiteral("dd/MM/yy")))
+                              .arg(call.DATA.Hour, 2, 10, QLatin1Char('0'))
+                              .arg(call.DATA.Minute, 2, 10, QLatin1Char('0'))
+                              .arg(call.DATA.Second, 2, 10, QLatin1Char('0'))
+                              .arg(QString::fromStdString(call.TRON), QString::fromStdString(call.RAMA).leftJustified(4),
+                                   QString::fromStdString(call.DURA), QString::fromStdString(call.NUME_DISC))
+                              .leftJustified(76) +
+                          QString::fromStdString(call.SENH);
+  return {day.startOfDay().addMSecs(i * 864LL), printed.toStdString(), std::move(call)};
+}
+
+void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDate day) {
+  std::vector<calls::TReceivedLine> lines;
+  std::vector<calls::TJournaled> journaled;
+  for (int done = 0; done < count; done += batch) {
+    lines.clear();
+    for (int i = done; i < std::min(count, done + batch); ++i) lines.push_back(MadeUpLine(first + i, day));
+    if (!journal.Append(lines, journaled)) throw std::runtime_error(journal.LastError().toStdString());
+    if (std::any_of(journaled.begin(), journaled.end(), [](const calls::TJournaled& j) { return j.Resent; })) {
+      throw std::runtime_error("a made-up line was taken as sent again");
+    }
+  }
+}
+
+const char* EngineName(TEngine engine) {
+  return engine == TEngine::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+std::vector<TEngine> EnginesNamed(const QStringList& names) {
+  if (names.isEmpty()) return {TEngine::Sqlite, TEngine::Postgres};
+  std::vector<TEngine> engines;
+  for (const QString& name : names) {
+    if (name == QLatin1String("sqlite")) {
+      engines.push_back(TEngine::Sqlite);
+    } else if (name == QLatin1String("postgres")) {
+      engines.push_back(TEngine::Postgres);
+    } else {
+      throw std::runtime_error("unknown engine " + name.toStdString() + " (sqlite or postgres)");
+    }
+  }
+  return engines;
+}
+
+calls::TStoreSettings ChildSettings(TEngine engine) {
+  calls::TStoreSettings settings = calls::DefaultStoreSettings();
+  if (engine == TEngine::Postgres) {
+    settings.UserName = testsupport::TPostgresCluster::UserName();
+    settings.Password = testsupport::TPostgresCluster::Password();
+  }
+  return settings;
+}
+
+TBenchHosts::TBenchHosts(const char* name) : FWork(QDir::tempPath() + QStringLiteral("/%1-XXXXXX").arg(name)) {
+  if (!FWork.isValid()) throw std::runtime_error("no temporary folder: " + FWork.errorString().toStdString());
+  // The cluster's folder must be reachable by the postgres user when run as root.
+  QFile::setPermissions(FWork.path(), QFile::permissions(FWork.path()) | QFile::ExeOther | QFile::ReadOther);
+  qputenv("LOGCHAMADAS_PG_CLUSTER", LOGCHAMADAS_PG_CLUSTER_SCRIPT);
+  qputenv("LOGCHAMADAS_PG_DIR", QFile::encodeName(FWork.filePath(QStringLiteral("postgres"))));
+}
+
+QString TBenchHosts::OdbcFolder() const {
+  return FWork.filePath(QStringLiteral("odbc"));
+}
+
+void TBenchHosts::ForEach(const std::vector<TEngine>& engines, const std::function<void(TEngine)>& run) const {
+  for (const TEngine engine : engines) {
+    if (engine == TEngine::Sqlite) {
+      run(engine);
+      continue;
+    }
+    const testsupport::TPostgresCluster cluster = testsupport::TPostgresCluster::FromEnvironment();
+    cluster.Create();
+    try {
+      run(engine);
+    } catch (...) {
+      cluster.Destroy();
+      throw;
+    }
+    cluster.Destroy();
+  }
+}
+
+namespace {
+
+// The stopped processes, for the signal handlers: kill() is safe to call in one.
+constexpr std::size_t MaxHung = 256;
+pid_t HungPids[MaxHung];
+std::atomic<int> HungCount{0};  // lock-free, so safe in a handler
+
+void ResumeHung() {
+  for (int i = 0; i < HungCount; ++i) kill(HungPids[i], SIGCONT);
+  HungCount = 0;
+}
+
+extern "C" void ResumeAndDie(int signal) {
+  ResumeHung();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+pid_t Postmaster() {
+  const QString pidFile = qEnvironmentVariable("LOGCHAMADAS_PG_DIR") + QStringLiteral("/data/postmaster.pid");
+  QFile file(pidFile);
+  if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("no server running: " + pidFile.toStdString());
+  const pid_t pid = static_cast<pid_t>(file.readLine().trimmed().toLong());
+  if (pid <= 0) throw std::runtime_error("no pid in " + pidFile.toStdString());
+  return pid;
+}
+
+// The processes whose parent is the postmaster (the 4th field of /proc/PID/stat, after the name in
+// parentheses, which may itself hold spaces).
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    bool number = false;
+    const pid_t pid = static_cast<pid_t>(entry.toLong(&number));
+    if (!number) continue;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 1 && fields[1].toLong() == parent) children.push_back(pid);
+  }
+  return children;
+}
+
+}  // namespace
+
+THungServer::THungServer() {
+  const pid_t postmaster = Postmaster();
+  // The postmaster first, so it starts no new child meanwhile.
+  FPids.push_back(postmaster);
+  for (const pid_t child : ChildrenOf(postmaster)) FPids.push_back(child);
+  if (FPids.size() > MaxHung) FPids.resize(MaxHung);
+  for (const pid_t pid : FPids) HungPids[HungCount++] = pid;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) std::signal(signal, ResumeAndDie);
+  for (const pid_t pid : FPids) kill(pid, SIGSTOP);
+}
+
+THungServer::~THungServer() {
+  ResumeHung();
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) std::signal(signal, SIG_DFL);
+}
+
+}  // namespace bench
