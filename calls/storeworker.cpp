@@ -86,7 +86,12 @@ void TStoreWorker::Work() {
 }
 
 bool TStoreWorker::Reach() {
-  if (FStore->IsConnected() || FStore->Connect()) return true;
+  if (FStore->IsConnected()) return true;
+  if (FStore->Connect()) {
+    // Back (or there at last): the operator sees the waiting calls counted before they go in.
+    Report();
+    return true;
+  }
   // The grid shows the journal's calls of the day until the server's list can be read.
   if (FWantDay && !FJournalDaySent) ListJournalDay();
   Down(FStore->LastError());

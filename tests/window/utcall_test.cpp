@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include "calllistmodel.h"
 #include "hostdatabase.h"
 #include "journal.h"
+#include "pgcluster.h"
 #include "serialport.h"
 #include "startup.h"
 #include "storesettings.h"
@@ -75,7 +77,7 @@ class TBoxCatcher {
 // The main window on a fresh SQLite host database behind "alQuivarProd" and COM1's far end.
 class TFmtCallRig {
  public:
-  TFmtCallRig() : Db(testsupport::TEngine::Sqlite, Folder().path()) {}
+  explicit TFmtCallRig(testsupport::TEngine engine = testsupport::TEngine::Sqlite) : Db(engine, Folder().path()) {}
   ~TFmtCallRig() {
     Boxes.Take();
     if (fmtCall) fmtCall->close();
@@ -138,6 +140,23 @@ class TFmtCallRig {
   TWatchedLine Line;
   QPointer<TfmtCall> fmtCall;
   TBoxCatcher Boxes;
+};
+
+// Every text the status line shows, in order (the window sets the tool tip with each).
+class TStatusSeen : public QObject {
+ public:
+  explicit TStatusSeen(QLabel& status) : FStatus(status) {
+    Texts.append(status.text());
+    status.installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::ToolTipChange && Texts.back() != FStatus.text()) Texts.append(FStatus.text());
+    return false;
+  }
+  QStringList Texts;
+
+ private:
+  QLabel& FStatus;
 };
 
 bool SecondOpenSucceeds() {
@@ -355,6 +374,54 @@ class TfmtCallTest : public QObject {
     QCOMPARE(reports, QStringList());
     QCOMPARE(caption, Connected);
     QVERIFY(rig.Destroyed());
+  }
+
+  // A server that hangs (every process stopped) holds only the database worker: the timer goes on
+  // reading, journaling and showing calls, and the buttons answer at once. Once it resumes, every
+  // call is stored once.
+  void ServerHangs() {
+    if (qEnvironmentVariableIsEmpty("LOGCHAMADAS_PG_DIR")) QSKIP("needs the test PostgreSQL cluster (ctest -R utcall.postgres)");
+    const testsupport::TPostgresCluster cluster = testsupport::TPostgresCluster::FromEnvironment();
+    TFmtCallRig rig(testsupport::TEngine::Postgres);
+    rig.Show();
+    rig.Press(QStringLiteral("C"));
+    rig.SendCall("3001");
+    QTRY_COMPARE(rig.Stored(), 1);
+    cluster.Freeze();
+    const auto thaw = qScopeGuard([&] { cluster.Thaw(); });
+    for (const char* extension : {"3002", "3003", "3004"}) {
+      QTest::qWait(1100);  // a call a second, each a second later than the last
+      rig.SendCall(extension);
+    }
+    QCOMPARE(rig.Grid().model()->rowCount(), 4);
+    QTRY_COMPARE(rig.Status().text(), QStringLiteral("3 na fila"));
+    rig.Press(QStringLiteral("D"));
+    QCOMPARE(rig.fmtCall->windowTitle(), Disconnected);
+    cluster.Thaw();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 4, 40000);
+    QCOMPARE(rig.Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL")), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Status().text(), QStringLiteral("Banco OK"), 40000);
+  }
+
+  // Started while the server is down, the logger runs: calls are journaled and listed, and reach the
+  // server once it is up; the status line goes from red to amber to OK.
+  void ServerStoppedAtStartup() {
+    if (qEnvironmentVariableIsEmpty("LOGCHAMADAS_PG_DIR")) QSKIP("needs the test PostgreSQL cluster (ctest -R utcall.postgres)");
+    const testsupport::TPostgresCluster cluster = testsupport::TPostgresCluster::FromEnvironment();
+    TFmtCallRig rig(testsupport::TEngine::Postgres);
+    cluster.Stop();
+    const auto start = qScopeGuard([&] { cluster.Start(); });
+    rig.Show();
+    QTRY_COMPARE(rig.Status().text(), QStringLiteral("Sem banco"));
+    rig.Press(QStringLiteral("C"));
+    rig.SendCall("3101");
+    rig.SendCall("3102");
+    QCOMPARE(rig.Grid().model()->rowCount(), 2);
+    TStatusSeen seen(rig.Status());
+    cluster.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 2, 40000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Status().text(), QStringLiteral("Banco OK"), 40000);
+    QCOMPARE(seen.Texts, (QStringList{"Sem banco", "2 na fila", "Banco OK"}));
   }
 
   void GridColumns() {

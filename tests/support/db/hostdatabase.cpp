@@ -57,10 +57,12 @@ QString SourceSection(TEngine engine, const QString& folder) {
     return QStringLiteral("[alQuivarProd]\nDriver=SQLite3\nDatabase=%1/host.sqlite\nTimeout=2000\n")
         .arg(folder);
   }
+  // The source carries its own credentials, as at a site: the program itself is built without any.
   return QStringLiteral(
              "[alQuivarProd]\nDriver=PostgreSQL Unicode\nServername=%1\nPort=5432\nDatabase=quivar\n"
-             "SSLmode=disable\n")
-      .arg(TPostgresCluster::FromEnvironment().SocketFolder());
+             "SSLmode=disable\nUsername=%2\nPassword=%3\n")
+      .arg(TPostgresCluster::FromEnvironment().SocketFolder(), TPostgresCluster::UserName(),
+           TPostgresCluster::Password());
 }
 
 QString ScriptFor(TEngine engine) {

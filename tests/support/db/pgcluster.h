@@ -15,6 +15,9 @@ class TPostgresCluster {
   // Fast shutdown (open connections are cut) and start again; both wait until done.
   void Stop() const { Run(QStringLiteral("stop")); }
   void Start() const { Run(QStringLiteral("start")); }
+  // Every server process stopped (SIGSTOP) and resumed: a server that hangs.
+  void Freeze() const { Run(QStringLiteral("freeze")); }
+  void Thaw() const { Run(QStringLiteral("thaw")); }
   // Used by benchmarks that run outside CTest.
   void Create() const { Run(QStringLiteral("create")); }
   void Destroy() const { Run(QStringLiteral("destroy")); }

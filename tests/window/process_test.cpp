@@ -1,0 +1,139 @@
+// The logger as a real process on a real pseudo-terminal and the test PostgreSQL cluster: killed while
+// calls wait for a stopped server, and closed while the server hangs.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+#include "hostdatabase.h"
+#include "pgcluster.h"
+#include "watchedline.h"
+
+namespace window {
+namespace {
+
+using testsupport::TEngine;
+
+class LoggerProcessTest : public testing::Test {
+ protected:
+  // Whatever a test did to the server, the next finds it running.
+  void TearDown() override {
+    Cluster.Thaw();
+    Cluster.Start();
+  }
+
+  std::unique_ptr<QProcess> StartLogger() {
+    auto logger = std::make_unique<QProcess>();
+    logger->setProcessChannelMode(QProcess::ForwardedChannels);
+    logger->setProcessEnvironment([this] {
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
+      return environment;
+    }());
+    logger->start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), {Journal()});
+    EXPECT_TRUE(logger->waitForStarted());
+    return logger;
+  }
+  QString Journal() const { return Folder.filePath(QStringLiteral("journal.sqlite")); }
+
+  // Calls of the exchange on the line, each to its own extension.
+  void SendCalls(int first, int count) {
+    std::string lines;
+    for (int i = first; i < first + count; ++i) {
+      lines += CallLine(QStringLiteral("09/12/2610:%1:00").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
+                        std::to_string(500 + i), "0113456789") +
+               "\r\n";
+    }
+    ASSERT_TRUE(Line.FarEnd->Write(lines));
+  }
+  // Rows of the journal in the given state (0 waiting, 1 delivered), read as any other program would.
+  int JournalRows(int state) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+    db.setDatabaseName(Journal());
+    int rows = -1;
+    if (db.open()) {
+      QSqlQuery query(db);
+      if (query.exec(QStringLiteral("SELECT COUNT(*) FROM TBDIAR WHERE SITU = %1").arg(state)) && query.next())
+        rows = query.value(0).toInt();
+    }
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    return rows;
+  }
+  static bool WaitUntil(const std::function<bool()>& done, int seconds = 30) {
+    for (int i = 0; i < seconds * 10; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+  int Stored() { return Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL")); }
+  void Close(QProcess& logger) {
+    logger.write("close\n");
+    EXPECT_TRUE(logger.waitForFinished(15000));
+    EXPECT_EQ(logger.exitCode(), 0);
+  }
+
+  // unixODBC reads its configuration folder once per process: one for every test.
+  static QString OdbcFolder() {
+    static const QTemporaryDir folder;
+    return folder.path();
+  }
+
+  QTemporaryDir Folder;
+  testsupport::TPostgresCluster Cluster = testsupport::TPostgresCluster::FromEnvironment();
+  testsupport::THostDatabase Db{TEngine::Postgres, OdbcFolder()};
+  TWatchedLine Line;
+};
+
+// A crash, a power cut or an operator's reboot while the server is down loses no call.
+TEST_F(LoggerProcessTest, KilledWhileCallsWaitEveryCallIsStoredOnceAfterARestart) {
+  Cluster.Stop();
+  auto logger = StartLogger();
+  SendCalls(0, 10);
+  ASSERT_TRUE(WaitUntil([&] { return JournalRows(0) == 10; })) << JournalRows(0);
+  logger->kill();
+  logger->waitForFinished();
+
+  Cluster.Start();
+  logger = StartLogger();
+  ASSERT_TRUE(WaitUntil([&] { return Stored() >= 10; })) << Stored();
+  SendCalls(10, 1);
+  EXPECT_TRUE(WaitUntil([&] { return Stored() >= 11; })) << Stored();
+  Close(*logger);
+  EXPECT_EQ(Stored(), 11);
+  EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL")), 11);
+  EXPECT_EQ(JournalRows(0), 0);
+}
+
+// A hung server holds only the database worker: closing ends the program within its few seconds of
+// grace, the calls that could not be delivered still in the journal for the next start.
+TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
+  auto logger = StartLogger();
+  SendCalls(0, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Stored() == 1; }));
+  Cluster.Freeze();
+  SendCalls(1, 3);
+  ASSERT_TRUE(WaitUntil([&] { return JournalRows(0) == 3; })) << JournalRows(0);
+
+  QElapsedTimer closing;
+  closing.start();
+  Close(*logger);
+  std::printf("closed %lld ms after the request while the server hung\n", closing.elapsed());
+  EXPECT_EQ(JournalRows(0), 3);
+}
+
+}  // namespace
+}  // namespace window
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
