@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "pgcluster.h"
 #include "storesettings.h"
@@ -73,17 +75,31 @@ calls::TReceivedLine MadeUpLine(int i, QDate day) {
   return {day.startOfDay().addMSecs(i * 864LL), printed.toStdString(), std::move(call)};
 }
 
-void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDate day) {
+std::vector<calls::TReceivedLine> MadeUpLines(int first, int count, QDate day) {
   std::vector<calls::TReceivedLine> lines;
+  for (int i = first; i < first + count; ++i) lines.push_back(MadeUpLine(i, day));
+  return lines;
+}
+
+void AppendAll(calls::TJournal& journal, const std::vector<calls::TReceivedLine>& lines) {
   std::vector<calls::TJournaled> journaled;
-  for (int done = 0; done < count; done += batch) {
-    lines.clear();
-    for (int i = done; i < std::min(count, done + batch); ++i) lines.push_back(MadeUpLine(first + i, day));
-    if (!journal.Append(lines, journaled)) throw std::runtime_error(journal.LastError().toStdString());
-    if (std::any_of(journaled.begin(), journaled.end(), [](const calls::TJournaled& j) { return j.Resent; })) {
-      throw std::runtime_error("a made-up line was taken as sent again");
-    }
+  if (!journal.Append(lines, journaled)) throw std::runtime_error(journal.LastError().toStdString());
+  if (std::any_of(journaled.begin(), journaled.end(), [](const calls::TJournaled& j) { return j.Resent; })) {
+    throw std::runtime_error("a made-up line was taken as sent again");
   }
+}
+
+void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDate day) {
+  for (int done = 0; done < count; done += batch) {
+    AppendAll(journal, MadeUpLines(first + done, std::min(batch, count - done), day));
+  }
+}
+
+void PrintMachine() {
+  QFile load(QStringLiteral("/proc/loadavg"));
+  const QByteArray average = load.open(QIODevice::ReadOnly) ? load.readAll().trimmed() : QByteArray("unknown");
+  std::printf("machine: %u cores, load average %s\n", std::thread::hardware_concurrency(), average.constData());
+  std::fflush(stdout);
 }
 
 const char* EngineName(TEngine engine) {

@@ -37,8 +37,15 @@ double StatusMb(const char* key);
 calls::TCallRecord MadeUpCall(int i, QDate day);
 // The same call as a journal line: its own printed bytes, so no two are taken as sent again.
 calls::TReceivedLine MadeUpLine(int i, QDate day);
+// Lines first .. first + count - 1.
+std::vector<calls::TReceivedLine> MadeUpLines(int first, int count, QDate day);
+// Appends them, throwing when the journal fails or takes one as sent again.
+void AppendAll(calls::TJournal& journal, const std::vector<calls::TReceivedLine>& lines);
 // Appends count made-up lines, numbered from first, in transactions of batch lines.
 void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDate day);
+
+// The cores and the load average, printed first: other work on the machine moves every figure.
+void PrintMachine();
 
 const char* EngineName(TEngine engine);
 // "sqlite" and "postgres" as named on the command line; both when none is named. Throws on others.

@@ -225,6 +225,7 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   try {
     const TOptions options = ParseOptions(app.arguments().mid(1));
+    PrintMachine();
     const TBenchHosts hosts("ingest-bench");
     hosts.ForEach(EnginesNamed(options.Engines), [&](TEngine engine) { Ingest(engine, hosts, options); });
   } catch (const std::exception& error) {

@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
       BenchReadDay(EnginesNamed({args[1]}).front());
       return 0;
     }
+    PrintMachine();
     const TBenchHosts hosts("store-bench");
     hosts.ForEach(EnginesNamed(args), [&](TEngine engine) { BenchEngine(engine, hosts); });
   } catch (const std::exception& error) {
