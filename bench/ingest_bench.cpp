@@ -2,22 +2,18 @@
 // receive cycle ticks once a second, as the window's timer would, storing into SQLite or PostgreSQL.
 // Reports calls stored over calls sent, each tick's busy time, process CPU and peak memory.
 //   ingest_bench [--seconds S] [--rate R] [sqlite|postgres]...   (60 s, 300 calls a second, both)
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "benchsupport.h"
 #include "callstore.h"
 #include "hostdatabase.h"
 #include "pgcluster.h"
@@ -25,6 +21,10 @@
 #include "receivecycle.h"
 #include "serialport.h"
 
+using bench::CpuSeconds;
+using bench::Fail;
+using bench::PeakMb;
+using bench::TSimulator;
 using testsupport::TEngine;
 using TSteady = std::chrono::steady_clock;
 
@@ -43,64 +43,11 @@ class TCountingLog : public window::TLogSink {
   long Lines = 0;
 };
 
-[[noreturn]] void Fail(const QString& what) {
-  throw std::runtime_error(what.toStdString());
-}
-
 double Percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());
   const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5);
   return values[at];
 }
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Peak resident memory of the process so far, in MB.
-double PeakMb() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return -1;
-}
-
-// The simulator on a pty of its own; it keeps the pty open after its last line until terminated.
-class TSimulator {
- public:
-  explicit TSimulator(const TOptions& options) {
-    FProcess.start(QStringLiteral(LOGCHAMADAS_EXCHANGESIM),
-                   {QStringLiteral("--pty"), QStringLiteral("--bitrate"), QStringLiteral("256000"),
-                    QStringLiteral("--rate"), QString::number(options.Rate), QStringLiteral("--duration"),
-                    QString::number(options.Seconds), QStringLiteral("--seed"), QStringLiteral("1")});
-    if (!FProcess.waitForReadyRead(10000)) Fail(QStringLiteral("the simulator gave no pty"));
-    FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-  }
-  ~TSimulator() {
-    FProcess.terminate();
-    FProcess.waitForFinished(5000);
-  }
-
-  const QString& Path() const { return FPath; }
-  // The lines it sent, once it is done sending.
-  std::optional<long> LinesSent() {
-    FProcess.waitForReadyRead(0);
-    FErrors += QString::fromLocal8Bit(FProcess.readAllStandardError());
-    if (!FErrors.contains(QLatin1String("done;"))) return std::nullopt;
-    const auto sent = QRegularExpression(QStringLiteral("(\\d+) lines,")).match(FErrors);
-    if (!sent.hasMatch()) Fail(QStringLiteral("the simulator did not say what it sent: ") + FErrors);
-    return sent.captured(1).toLong();
-  }
-
- private:
-  QProcess FProcess;
-  QString FPath;
-  QString FErrors;
-};
 
 void Ingest(TEngine engine, const QString& odbcFolder, const TOptions& options) {
   const char* name = engine == TEngine::Sqlite ? "SQLite" : "PostgreSQL";
@@ -108,7 +55,9 @@ void Ingest(TEngine engine, const QString& odbcFolder, const TOptions& options) 
   calls::TCallStore store(host.Settings(QStringLiteral("bench-ingest")));
   if (!store.Connect()) Fail(store.LastError());
 
-  TSimulator simulator(options);
+  TSimulator simulator({QStringLiteral("--bitrate"), QStringLiteral("256000"), QStringLiteral("--rate"),
+                        QString::number(options.Rate), QStringLiteral("--duration"),
+                        QString::number(options.Seconds), QStringLiteral("--seed"), QStringLiteral("1")});
   qputenv("LOGCHAMADAS_COM1", simulator.Path().toLocal8Bit());
   auto watch = std::make_unique<window::TReadWatch>(serial::MakeSystemCommLayer());
   window::TReadWatch& watched = *watch;
