@@ -9,7 +9,10 @@
 #include <QTableView>
 #include <array>
 
+#include "appfonts.h"
 #include "calllistmodel.h"
+#include "columnlines.h"
+#include "oncelater.h"
 
 namespace window {
 
@@ -41,12 +44,6 @@ constexpr int IndicatorWidth = 12;
 
 const QColor Maroon(128, 0, 0);
 const QColor MoneyGreen(192, 220, 192);
-
-QFont ArialPixels(int pixels) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixels);
-  return font;
-}
 
 QColor CellColour(TCellColour colour) {
   const QPalette palette = QApplication::palette();
@@ -133,6 +130,7 @@ void TCallGridModel::SetCurrentRow(int row) {
 
 void BindCallGrid(QTableView& grid, TCallGridModel& model) {
   grid.setModel(&model);
+  grid.setItemDelegate(new TColumnLineDelegate(&grid));
   QHeaderView& indicator = *grid.verticalHeader();
   indicator.setSectionResizeMode(QHeaderView::Fixed);
   indicator.setMinimumSectionSize(RowHeight);
@@ -150,11 +148,13 @@ void BindCallGrid(QTableView& grid, TCallGridModel& model) {
     model.SetCurrentRow(-1);
     grid.setCurrentIndex(model.index(0, calls::ccDATA));
   });
-  // A new call becomes the current row, as the list's cursor stays on the row just appended.
+  // A new call becomes the current row, as the list's cursor stays on the row just appended; a burst
+  // of calls scrolls the grid once.
+  const TOnceLater scrollToCurrent(grid, [&grid] { grid.scrollTo(grid.currentIndex()); });
   QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid,
-                   [&grid, &model](const QModelIndex&, int, int last) {
+                   [&grid, &model, scrollToCurrent](const QModelIndex&, int, int last) {
                      grid.setCurrentIndex(model.index(last, calls::ccDATA));
-                     grid.scrollTo(grid.currentIndex());
+                     scrollToCurrent.Request();
                    });
   LayOutColumns(grid);
 }

@@ -25,15 +25,8 @@ namespace window {
 
 namespace {
 
-const QColor Lime(0, 255, 0);
-
 // Colours that follow the system's palette, which a form file cannot say.
 void ApplyColours(Ui::TfmtCall& ui) {
-  QPalette memo = ui.Memo1->palette();
-  memo.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
-  memo.setColor(QPalette::Text, Lime);
-  ui.Memo1->setPalette(memo);
-  ui.Memo1->viewport()->setCursor(Qt::PointingHandCursor);
   for (QWidget* button : {ui.bb08, ui.bb05, ui.BitBtn1, ui.bb12}) {
     QPalette palette = button->palette();
     palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);

@@ -4,9 +4,11 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QListView>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +21,8 @@
 #include "calllistmodel.h"
 #include "callstore.h"
 #include "hostdatabase.h"
+#include "loglines.h"
+#include "memolog.h"
 #include "serialport.h"
 #include "startup.h"
 #include "storesettings.h"
@@ -248,8 +252,9 @@ class TfmtCallTest : public QObject {
     QCOMPARE(rig.Grid().currentIndex().row(), 2);
     QCOMPARE(rig.Grid().model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("\u25B8"));
     // The personal code in columns 77-80 stays out of the log.
-    QCOMPARE(rig.fmtCall->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
-             QString::fromStdString(line.substr(0, 76)));
+    const QAbstractItemModel& log = *rig.fmtCall->findChild<QListView*>(QStringLiteral("Memo1"))->model();
+    QCOMPARE(log.rowCount(), 1);
+    QCOMPARE(log.index(0, 0).data().toString(), QString::fromStdString(line.substr(0, 76)));
     QCOMPARE(
         rig.Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA = '2041' AND SENH = '4321'")), 1);
   }
@@ -294,6 +299,55 @@ class TfmtCallTest : public QObject {
     }
     QCOMPARE(grid.selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+  }
+
+  // A line on each cell's right edge in the grid's line colour, none along the bottom.
+  void GridDrawsColumnLinesOnly() {
+    TFmtCallRig rig;
+    for (const char* rama : {"202", "203"}) {
+      rig.Db.Exec(QStringLiteral("INSERT INTO TBCALL (RAMA, TRON, DURA, SENH, TIPO, DATA, NUME_DISC) "
+                                 "VALUES (?, '01', '00:00:10', '1111', NULL, ?, '1130001000')"),
+                  {rama, QDateTime::currentDateTime()});
+    }
+    rig.Show();
+    const QTableView& grid = rig.Grid();
+    const QImage cells = grid.viewport()->grab().toImage();
+    QStyleOptionViewItem option;
+    option.initFrom(&grid);
+    const QColor line = QColor::fromRgba(
+        static_cast<QRgb>(grid.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &grid)));
+    // Row 1: row 0 is current, in the selection's colour.
+    const int left = grid.columnViewportPosition(calls::ccRAMA);
+    const int top = grid.rowViewportPosition(1);
+    QCOMPARE(cells.pixelColor(left + grid.columnWidth(calls::ccRAMA) - 1, top + 5), line);
+    QCOMPARE(cells.pixelColor(left + 1, top + grid.rowHeight(1) - 1), QColor(192, 220, 192));
+  }
+
+  // The panel keeps the day's lines in order and shows a whole call line; it follows the last line once
+  // the event loop runs, drops the oldest tenth beyond its bound, and empties for a new day.
+  void LogPanel() {
+    QListView memo;
+    memo.resize(426, 110);
+    TMemoLog log(memo);
+    memo.show();
+    const QAbstractItemModel& lines = *memo.model();
+    const QString call = QString::fromStdString(
+        CallLine("05/03/2409:30:15", "2041", "01133334444", "4321", "07", "00:02:15").substr(0, 76));
+    for (int i = 0; i < MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
+    QCOMPARE(lines.rowCount(), MaxLogLines);
+    QCOMPARE(lines.index(1, 0).data().toString(), call);
+    const int textMargins = 2 * (memo.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &memo) + 1);
+    QVERIFY(memo.visualRect(lines.index(1, 0)).width() >= memo.fontMetrics().horizontalAdvance(call) + textMargins);
+
+    log.AppendLine(QStringLiteral("Última linha"));
+    QCOMPARE(lines.rowCount(), MaxLogLines - MaxLogLines / 10 + 1);
+    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(MaxLogLines / 10));
+    QCOMPARE(lines.index(lines.rowCount() - 1, 0).data().toString(), QStringLiteral("Última linha"));
+    QVERIFY(memo.verticalScrollBar()->value() < memo.verticalScrollBar()->maximum());
+    QTRY_COMPARE(memo.verticalScrollBar()->value(), memo.verticalScrollBar()->maximum());
+
+    log.Clear();
+    QCOMPARE(lines.rowCount(), 0);
   }
 
   void DateTimeFormat_data() {
