@@ -133,7 +133,10 @@ void TfmtCall::bb08Click() {
 }
 
 void TfmtCall::bb05Click() {
-  if (!SP->ClosePort()) {
+  // Closing a port that is not open reports failure, yet the port is closed as asked: only a failure
+  // to close an open port is worth a message.
+  const bool wasOpen = SP->IsOpen();
+  if (!SP->ClosePort() && wasOpen) {
     FErrorBox(*this, QStringLiteral("Não foi possível fechar a porta"));
     return;
   }

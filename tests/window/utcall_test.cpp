@@ -152,9 +152,9 @@ class TfmtCallTest : public QObject {
     QTest::newRow("disconnect twice") << "CDD" << false << "" << Disconnected << true << false << false;
     QTest::newRow("connect to a missing device")
         << "C" << true << "Não foi possível abrir a porta" << Started << true << true << false;
-    // Nothing was opened, so there is nothing to close.
+    // Nothing was opened: the port is closed as asked, without a message.
     QTest::newRow("disconnect before any connect")
-        << "D" << false << "Não foi possível fechar a porta" << Started << true << true << false;
+        << "D" << false << "" << Disconnected << true << false << false;
   }
   // Every state shows its caption and buttons, and Esc closes the window from it.
   void StateTable() {
