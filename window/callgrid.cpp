@@ -58,11 +58,6 @@ QColor CellColour(TCellColour colour) {
   return palette.color(QPalette::Base);
 }
 
-QString DateTimeText(const QDateTime& when) {
-  const QLocale locale = QLocale::system();
-  return locale.toString(when, DateTimeWithSecondsFormat(locale));
-}
-
 void LayOutColumns(QTableView& grid) {
   for (int column = 0; column < calls::ccCount; ++column) {
     grid.setColumnHidden(column, calls::IsHiddenColumn(column));
@@ -81,23 +76,31 @@ QString DateTimeWithSecondsFormat(const QLocale& locale) {
   return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time;
 }
 
+TCallGridModel::TCallGridModel(QObject* parent)
+    : QIdentityProxyModel(parent),
+      FLocale(QLocale::system()),
+      FDateTimeFormat(DateTimeWithSecondsFormat(FLocale)),
+      FCellFont(ArialPixels(9)) {
+  for (std::size_t column = 0; column < FCellColours.size(); ++column)
+    FCellColours[column] = CellColour(Columns[column].Colour);
+}
+
 QVariant TCallGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= calls::ccCount) return QIdentityProxyModel::data(index, role);
-  const TGridColumn& column = Columns[std::size_t(index.column())];
   switch (role) {
     case Qt::DisplayRole:
       if (index.column() == calls::ccDATA) {
-        return DateTimeText(QIdentityProxyModel::data(index, role).toDateTime());
+        return FLocale.toString(QIdentityProxyModel::data(index, role).toDateTime(), FDateTimeFormat);
       }
       return QIdentityProxyModel::data(index, role);
     case Qt::BackgroundRole:
-      return CellColour(column.Colour);
+      return FCellColours[std::size_t(index.column())];
     case Qt::ForegroundRole:
       return Maroon;
     case Qt::FontRole:
-      return ArialPixels(9);
+      return FCellFont;
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(column.Alignment);
+      return QVariant::fromValue(Columns[std::size_t(index.column())].Alignment);
     default:
       return QIdentityProxyModel::data(index, role);
   }
@@ -141,21 +144,22 @@ void BindCallGrid(QTableView& grid, TCallGridModel& model) {
                    [&model](const QModelIndex& current) { model.SetCurrentRow(current.row()); });
   grid.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   grid.horizontalHeader()->setMinimumSectionSize(12);
+  // A new call becomes the current row, as the list's cursor stays on the row just appended, and is
+  // scrolled into view; a burst of calls moves the row, lays out and repaints the grid once, on the
+  // next pass of the event loop.
+  const TOnceLater toLastRow(grid, [&grid, &model] {
+    grid.setCurrentIndex(model.index(model.rowCount() - 1, calls::ccDATA));
+    grid.scrollTo(grid.currentIndex());
+  });
+  QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid, [toLastRow] { toLastRow.Request(); });
   // A reopened list resets the header, which may forget hidden and resized sections.
   // A reopened list starts at its first row, as the list's cursor does.
-  QObject::connect(&model, &QAbstractItemModel::modelReset, &grid, [&grid, &model] {
+  QObject::connect(&model, &QAbstractItemModel::modelReset, &grid, [&grid, &model, toLastRow] {
+    toLastRow.Cancel();
     LayOutColumns(grid);
     model.SetCurrentRow(-1);
     grid.setCurrentIndex(model.index(0, calls::ccDATA));
   });
-  // A new call becomes the current row, as the list's cursor stays on the row just appended; a burst
-  // of calls scrolls the grid once.
-  const TOnceLater scrollToCurrent(grid, [&grid] { grid.scrollTo(grid.currentIndex()); });
-  QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid,
-                   [&grid, &model, scrollToCurrent](const QModelIndex&, int, int last) {
-                     grid.setCurrentIndex(model.index(last, calls::ccDATA));
-                     scrollToCurrent.Request();
-                   });
   LayOutColumns(grid);
 }
 

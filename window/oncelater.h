@@ -20,6 +20,8 @@ class TOnceLater {
   void Request() const {
     if (!FTimer->isActive()) FTimer->start();
   }
+  // Not run after all, unless asked for again.
+  void Cancel() const { FTimer->stop(); }
 
  private:
   QTimer* FTimer;
