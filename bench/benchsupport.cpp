@@ -19,6 +19,13 @@ double StatusMb(const std::string& field) {
   return -1;
 }
 
+double UsageSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 }  // namespace
 
 void Fail(const QString& what) {
@@ -26,10 +33,11 @@ void Fail(const QString& what) {
 }
 
 double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  return UsageSeconds(RUSAGE_SELF);
+}
+
+double ThreadCpuSeconds() {
+  return UsageSeconds(RUSAGE_THREAD);
 }
 
 double CurrentMb() {

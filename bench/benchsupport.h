@@ -13,6 +13,8 @@ namespace bench {
 
 // User and system CPU time of this process so far, in seconds (children not included).
 double CpuSeconds();
+// The same for the calling thread alone.
+double ThreadCpuSeconds();
 // Resident memory of this process in MB: now, and the peak so far.
 double CurrentMb();
 double PeakMb();
