@@ -9,7 +9,10 @@
 #include <QTableView>
 #include <array>
 
+#include "appfonts.h"
 #include "calllistmodel.h"
+#include "columnlines.h"
+#include "oncelater.h"
 
 namespace window {
 
@@ -43,12 +46,6 @@ const QColor Maroon(128, 0, 0);
 const QColor MoneyGreen(192, 220, 192);
 const QColor WaitingGrey(128, 128, 128);
 
-QFont ArialPixels(int pixels) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixels);
-  return font;
-}
-
 QColor CellColour(TCellColour colour) {
   const QPalette palette = QApplication::palette();
   switch (colour) {
@@ -60,11 +57,6 @@ QColor CellColour(TCellColour colour) {
       break;
   }
   return palette.color(QPalette::Base);
-}
-
-QString DateTimeText(const QDateTime& when) {
-  const QLocale locale = QLocale::system();
-  return locale.toString(when, DateTimeWithSecondsFormat(locale));
 }
 
 void LayOutColumns(QTableView& grid) {
@@ -85,29 +77,36 @@ QString DateTimeWithSecondsFormat(const QLocale& locale) {
   return locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time;
 }
 
+TCallGridModel::TCallGridModel(QObject* parent)
+    : QIdentityProxyModel(parent),
+      FLocale(QLocale::system()),
+      FDateTimeFormat(DateTimeWithSecondsFormat(FLocale)),
+      FCellFont(ArialPixels(9)),
+      FWaitingFont(FCellFont) {
+  FWaitingFont.setItalic(true);
+  for (std::size_t column = 0; column < FCellColours.size(); ++column)
+    FCellColours[column] = CellColour(Columns[column].Colour);
+}
+
 QVariant TCallGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() >= calls::ccCount) return QIdentityProxyModel::data(index, role);
-  const TGridColumn& column = Columns[std::size_t(index.column())];
   // A call only in the journal, not yet in the host database.
   const bool waiting = (role == Qt::ForegroundRole || role == Qt::FontRole) &&
                        QIdentityProxyModel::data(index, calls::WaitingRole).toBool();
   switch (role) {
     case Qt::DisplayRole:
       if (index.column() == calls::ccDATA) {
-        return DateTimeText(QIdentityProxyModel::data(index, role).toDateTime());
+        return FLocale.toString(QIdentityProxyModel::data(index, role).toDateTime(), FDateTimeFormat);
       }
       return QIdentityProxyModel::data(index, role);
     case Qt::BackgroundRole:
-      return CellColour(column.Colour);
+      return FCellColours[std::size_t(index.column())];
     case Qt::ForegroundRole:
       return waiting ? WaitingGrey : Maroon;
-    case Qt::FontRole: {
-      QFont font = ArialPixels(9);
-      font.setItalic(waiting);
-      return font;
-    }
+    case Qt::FontRole:
+      return waiting ? FWaitingFont : FCellFont;
     case Qt::TextAlignmentRole:
-      return QVariant::fromValue(column.Alignment);
+      return QVariant::fromValue(Columns[std::size_t(index.column())].Alignment);
     default:
       return QIdentityProxyModel::data(index, role);
   }
@@ -140,6 +139,7 @@ void TCallGridModel::SetCurrentRow(int row) {
 
 void BindCallGrid(QTableView& grid, TCallGridModel& model) {
   grid.setModel(&model);
+  grid.setItemDelegate(new TColumnLineDelegate(&grid));
   QHeaderView& indicator = *grid.verticalHeader();
   indicator.setSectionResizeMode(QHeaderView::Fixed);
   indicator.setMinimumSectionSize(RowHeight);
@@ -150,19 +150,22 @@ void BindCallGrid(QTableView& grid, TCallGridModel& model) {
                    [&model](const QModelIndex& current) { model.SetCurrentRow(current.row()); });
   grid.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   grid.horizontalHeader()->setMinimumSectionSize(12);
+  // A new call becomes the current row, as the list's cursor stays on the row just appended, and is
+  // scrolled into view; a burst of calls moves the row, lays out and repaints the grid once, on the
+  // next pass of the event loop.
+  const TOnceLater toLastRow(grid, [&grid, &model] {
+    grid.setCurrentIndex(model.index(model.rowCount() - 1, calls::ccDATA));
+    grid.scrollTo(grid.currentIndex());
+  });
+  QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid, [toLastRow] { toLastRow.Request(); });
   // A reopened list resets the header, which may forget hidden and resized sections.
   // A reopened list starts at its first row, as the list's cursor does.
-  QObject::connect(&model, &QAbstractItemModel::modelReset, &grid, [&grid, &model] {
+  QObject::connect(&model, &QAbstractItemModel::modelReset, &grid, [&grid, &model, toLastRow] {
+    toLastRow.Cancel();
     LayOutColumns(grid);
     model.SetCurrentRow(-1);
     grid.setCurrentIndex(model.index(0, calls::ccDATA));
   });
-  // A new call becomes the current row, as the list's cursor stays on the row just appended.
-  QObject::connect(&model, &QAbstractItemModel::rowsInserted, &grid,
-                   [&grid, &model](const QModelIndex&, int, int last) {
-                     grid.setCurrentIndex(model.index(last, calls::ccDATA));
-                     grid.scrollTo(grid.currentIndex());
-                   });
   LayOutColumns(grid);
 }
 

@@ -2,9 +2,14 @@
 // columns, DATA in the system's date and time format with seconds, SENH and TIPO hidden.
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QString>
+#include <array>
+
+#include "calllistmodel.h"
 
 class QTableView;
 
@@ -18,7 +23,9 @@ QString DateTimeWithSecondsFormat(const QLocale& locale);
 class TCallGridModel : public QIdentityProxyModel {
   Q_OBJECT
  public:
-  using QIdentityProxyModel::QIdentityProxyModel;
+  // Takes the system's formats and palette as they are now: a paint asks for every visible cell's
+  // look, so it is worked out once.
+  explicit TCallGridModel(QObject* parent = nullptr);
 
   QVariant data(const QModelIndex& index, int role) const override;
   // The row header is the row indicator: no numbers, a marker at the current row.
@@ -28,6 +35,11 @@ class TCallGridModel : public QIdentityProxyModel {
 
  private:
   int FCurrentRow = -1;
+  QLocale FLocale;
+  QString FDateTimeFormat;
+  QFont FCellFont;
+  QFont FWaitingFont;  // a call not yet in the host database
+  std::array<QColor, calls::ccCount> FCellColours;
 };
 
 // Binds the grid to the model and keeps its columns laid out whenever the list is reopened.

@@ -1,17 +1,50 @@
 #include "memolog.h"
 
-#include <QPlainTextEdit>
+#include <QApplication>
+#include <QListView>
+
+#include "appfonts.h"
+#include "loglines.h"
 
 namespace window {
 
+namespace {
+
+const QColor Lime(0, 255, 0);
+
+// Wide enough for a whole log line of digits, the widest characters of a call line, with the
+// item's text margins.
+QSize LineSize(const QFontMetrics& metrics) {
+  constexpr int Margins = 8;
+  return {metrics.horizontalAdvance(QString(LogLineWidth, QLatin1Char('0'))) + Margins, metrics.height()};
+}
+
+QListView& Styled(QListView& memo) {
+  memo.setFont(ArialPixels(9));
+  // The system's palette decides the background, which a form file cannot say.
+  QPalette palette = memo.palette();
+  palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
+  palette.setColor(QPalette::Text, Lime);
+  memo.setPalette(palette);
+  memo.viewport()->setCursor(Qt::PointingHandCursor);
+  return memo;
+}
+
+}  // namespace
+
+TMemoLog::TMemoLog(QListView& memo)
+    : FLines(new TLogLines(LineSize(Styled(memo).fontMetrics()), &memo)),
+      FScrollToEnd(memo, [&memo] { memo.scrollToBottom(); }) {
+  memo.setModel(FLines);
+}
+
 void TMemoLog::AppendLine(const QString& line) {
-  FMemo.appendPlainText(line);
-  // The tick runs on the interface thread: paint now so the line shows before the next database call.
-  FMemo.repaint();
+  FLines->Append(line);
+  FScrollToEnd.Request();
 }
 
 void TMemoLog::Clear() {
-  FMemo.clear();
+  FLines->Clear();
 }
 
 }  // namespace window

@@ -30,15 +30,8 @@ namespace window {
 
 namespace {
 
-const QColor Lime(0, 255, 0);
-
 // Colours that follow the system's palette, which a form file cannot say.
 void ApplyColours(Ui::TfmtCall& ui) {
-  QPalette memo = ui.Memo1->palette();
-  memo.setColor(QPalette::Base, QApplication::palette().color(QPalette::WindowText));
-  memo.setColor(QPalette::Text, Lime);
-  ui.Memo1->setPalette(memo);
-  ui.Memo1->viewport()->setCursor(Qt::PointingHandCursor);
   for (QWidget* button : {ui.bb08, ui.bb05, ui.BitBtn1, ui.bb12}) {
     QPalette palette = button->palette();
     palette.setColor(QPalette::Active, QPalette::ButtonText, Qt::black);
@@ -191,7 +184,10 @@ void TfmtCall::bb08Click() {
 }
 
 void TfmtCall::bb05Click() {
-  if (!SP->ClosePort()) {
+  // Closing a port that is not open reports failure, yet the port is closed as asked: only a failure
+  // to close an open port is worth a message.
+  const bool wasOpen = SP->IsOpen();
+  if (!SP->ClosePort() && wasOpen) {
     FErrorBox(*this, QStringLiteral("Não foi possível fechar a porta"));
     return;
   }

@@ -7,10 +7,12 @@
 #include <QLockFile>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPlainTextEdit>
+#include <QListView>
+#include <QPainter>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +25,8 @@
 #include "calllistmodel.h"
 #include "hostdatabase.h"
 #include "journal.h"
+#include "loglines.h"
+#include "memolog.h"
 #include "pgcluster.h"
 #include "serialport.h"
 #include "startup.h"
@@ -188,9 +192,9 @@ class TfmtCallTest : public QObject {
     QTest::newRow("disconnect twice") << "CDD" << false << "" << Disconnected << true << false << false;
     QTest::newRow("connect to a missing device")
         << "C" << true << "Não foi possível abrir a porta" << Started << true << true << false;
-    // Nothing was opened, so there is nothing to close.
+    // Nothing was opened: the port is closed as asked, without a message.
     QTest::newRow("disconnect before any connect")
-        << "D" << false << "Não foi possível fechar a porta" << Started << true << true << false;
+        << "D" << false << "" << Disconnected << true << false << false;
   }
   // Every state shows its caption and buttons, and Esc closes the window from it.
   void StateTable() {
@@ -280,11 +284,12 @@ class TfmtCallTest : public QObject {
     QCOMPARE(rig.Cell(2, calls::ccNUME_DISC), QStringLiteral("01133334444"));
     QCOMPARE(rig.Cell(2, calls::ccDURA), QStringLiteral("00:02:15"));
     QCOMPARE(rig.Cell(2, calls::ccTRON), QStringLiteral("07"));
-    QCOMPARE(rig.Grid().currentIndex().row(), 2);
+    QTRY_COMPARE(rig.Grid().currentIndex().row(), 2);
     QCOMPARE(rig.Grid().model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("\u25B8"));
     // The personal code in columns 77-80 stays out of the log.
-    QCOMPARE(rig.fmtCall->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(),
-             QString::fromStdString(line.substr(0, 76)));
+    const QAbstractItemModel& log = *rig.fmtCall->findChild<QListView*>(QStringLiteral("Memo1"))->model();
+    QCOMPARE(log.rowCount(), 1);
+    QCOMPARE(log.index(0, 0).data().toString(), QString::fromStdString(line.substr(0, 76)));
     QTRY_COMPARE(rig.Stored(QStringLiteral("RAMA = '2041' AND SENH = '4321'")), 1);
     // Grey italics while waiting, ordinary once the host has it.
     QTRY_COMPARE(rig.Grid().model()->data(rig.Grid().model()->index(2, 0), Qt::FontRole).value<QFont>().italic(),
@@ -437,6 +442,56 @@ class TfmtCallTest : public QObject {
     }
     QCOMPARE(grid.selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+  }
+
+  // A line on each cell's right edge in the grid's line colour, none along the bottom.
+  void GridDrawsColumnLinesOnly() {
+    TFmtCallRig rig;
+    for (const char* rama : {"202", "203"}) {
+      rig.Db.Exec(QStringLiteral("INSERT INTO TBCALL (RAMA, TRON, DURA, SENH, TIPO, DATA, NUME_DISC) "
+                                 "VALUES (?, '01', '00:00:10', '1111', NULL, ?, '1130001000')"),
+                  {rama, QDateTime::currentDateTime()});
+    }
+    rig.Show();
+    QTRY_COMPARE(rig.Grid().model()->rowCount(), 2);
+    const QTableView& grid = rig.Grid();
+    const QImage cells = grid.viewport()->grab().toImage();
+    QStyleOptionViewItem option;
+    option.initFrom(&grid);
+    const QColor line = QColor::fromRgba(
+        static_cast<QRgb>(grid.style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &grid)));
+    // Row 1: row 0 is current, in the selection's colour.
+    const int left = grid.columnViewportPosition(calls::ccRAMA);
+    const int top = grid.rowViewportPosition(1);
+    QCOMPARE(cells.pixelColor(left + grid.columnWidth(calls::ccRAMA) - 1, top + 5), line);
+    QCOMPARE(cells.pixelColor(left + 1, top + grid.rowHeight(1) - 1), QColor(192, 220, 192));
+  }
+
+  // The panel keeps the day's lines in order and shows a whole call line; it follows the last line once
+  // the event loop runs, drops the oldest tenth beyond its bound, and empties for a new day.
+  void LogPanel() {
+    QListView memo;
+    memo.resize(426, 110);
+    TMemoLog log(memo);
+    memo.show();
+    const QAbstractItemModel& lines = *memo.model();
+    const QString call = QString::fromStdString(
+        CallLine("05/03/2409:30:15", "2041", "01133334444", "4321", "07", "00:02:15").substr(0, 76));
+    for (int i = 0; i < MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
+    QCOMPARE(lines.rowCount(), MaxLogLines);
+    QCOMPARE(lines.index(1, 0).data().toString(), call);
+    const int textMargins = 2 * (memo.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &memo) + 1);
+    QVERIFY(memo.visualRect(lines.index(1, 0)).width() >= memo.fontMetrics().horizontalAdvance(call) + textMargins);
+
+    log.AppendLine(QStringLiteral("Última linha"));
+    QCOMPARE(lines.rowCount(), MaxLogLines - MaxLogLines / 10 + 1);
+    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(MaxLogLines / 10));
+    QCOMPARE(lines.index(lines.rowCount() - 1, 0).data().toString(), QStringLiteral("Última linha"));
+    QVERIFY(memo.verticalScrollBar()->value() < memo.verticalScrollBar()->maximum());
+    QTRY_COMPARE(memo.verticalScrollBar()->value(), memo.verticalScrollBar()->maximum());
+
+    log.Clear();
+    QCOMPARE(lines.rowCount(), 0);
   }
 
   void DateTimeFormat_data() {
