@@ -154,6 +154,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
   const auto hangUntil = hangFrom + std::chrono::seconds(options.HangSeconds);
   std::unique_ptr<THungServer> hung;
   int hungProcesses = 0;
+  int waitingAtThaw = 0;  // shows that the hang did hold the delivery
 
   TBusy healthy;
   TBusy hanging;
@@ -169,6 +170,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
       hung = std::make_unique<THungServer>();
       hungProcesses = static_cast<int>(hung->Processes());
     } else if (hung && TSteady::now() >= hangUntil) {
+      waitingAtThaw = rig.Waiting();
       hung.reset();
     }
     const long logged = rig.Log.Lines;
@@ -194,7 +196,8 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
               rig.Log.Lines, rig.Waiting(), maxLinesATick, drain, cpu, 100.0 * cpu / wall, wall, StatusMb("VmHWM"));
   healthy.Print(hang ? "healthy" : "all");
   if (hang) {
-    std::printf("  server hung (SIGSTOP, %d processes) for %d s:\n", hungProcesses, options.HangSeconds);
+    std::printf("  server hung (SIGSTOP, %d processes) for %d s, %d calls waiting when it went on:\n", hungProcesses,
+                options.HangSeconds, waitingAtThaw);
     hanging.Print("hung");
   }
   std::fflush(stdout);
