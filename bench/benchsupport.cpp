@@ -160,66 +160,35 @@ void TBenchHosts::ForEach(const std::vector<TEngine>& engines, const std::functi
   }
 }
 
+THungServer::THungServer() {
+  testsupport::TPostgresCluster::FromEnvironment().Freeze();
+}
+
+THungServer::~THungServer() {
+  try {
+    testsupport::TPostgresCluster::FromEnvironment().Thaw();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "the server could not be resumed: %s\n", error.what());
+  }
+}
+
 namespace {
 
-// The stopped processes, for the signal handlers: kill() is safe to call in one.
-constexpr std::size_t MaxHung = 256;
-pid_t HungPids[MaxHung];
-std::atomic<int> HungCount{0};  // lock-free, so safe in a handler
+std::atomic<bool> InterruptSeen{false};  // lock-free, so safe in a handler
 
-void ResumeHung() {
-  for (int i = 0; i < HungCount; ++i) kill(HungPids[i], SIGCONT);
-  HungCount = 0;
-}
-
-extern "C" void ResumeAndDie(int signal) {
-  ResumeHung();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
-pid_t Postmaster() {
-  const QString pidFile = qEnvironmentVariable("LOGCHAMADAS_PG_DIR") + QStringLiteral("/data/postmaster.pid");
-  QFile file(pidFile);
-  if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("no server running: " + pidFile.toStdString());
-  const pid_t pid = static_cast<pid_t>(file.readLine().trimmed().toLong());
-  if (pid <= 0) throw std::runtime_error("no pid in " + pidFile.toStdString());
-  return pid;
-}
-
-// The processes whose parent is the postmaster (the 4th field of /proc/PID/stat, after the name in
-// parentheses, which may itself hold spaces).
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-  std::vector<pid_t> children;
-  for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-    bool number = false;
-    const pid_t pid = static_cast<pid_t>(entry.toLong(&number));
-    if (!number) continue;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-    if (!stat.open(QIODevice::ReadOnly)) continue;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() > 1 && fields[1].toLong() == parent) children.push_back(pid);
-  }
-  return children;
+extern "C" void NoteInterrupt(int) {
+  InterruptSeen = true;
 }
 
 }  // namespace
 
-THungServer::THungServer() {
-  const pid_t postmaster = Postmaster();
-  // The postmaster first, so it starts no new child meanwhile.
-  FPids.push_back(postmaster);
-  for (const pid_t child : ChildrenOf(postmaster)) FPids.push_back(child);
-  if (FPids.size() > MaxHung) FPids.resize(MaxHung);
-  for (const pid_t pid : FPids) HungPids[HungCount++] = pid;
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) std::signal(signal, ResumeAndDie);
-  for (const pid_t pid : FPids) kill(pid, SIGSTOP);
+void CatchInterrupts() {
+  std::signal(SIGINT, NoteInterrupt);
+  std::signal(SIGTERM, NoteInterrupt);
 }
 
-THungServer::~THungServer() {
-  ResumeHung();
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) std::signal(signal, SIG_DFL);
+bool Interrupted() {
+  return InterruptSeen;
 }
 
 }  // namespace bench

@@ -3,8 +3,6 @@
 // a way to make that server hang.
 #pragma once
 
-#include <sys/types.h>
-
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -66,19 +64,19 @@ class TBenchHosts {
   QTemporaryDir FWork;
 };
 
-// Every process of the bench's PostgreSQL cluster stopped with SIGSTOP, as a hung server or a dead
-// network path behaves; they go on (SIGCONT) when this ends, also when the bench fails or is
-// interrupted.
+// Every process of the bench's PostgreSQL cluster stopped (SIGSTOP), as a hung server or a dead network
+// path behaves; they go on (SIGCONT) when this ends, also when the bench fails.
 class THungServer {
  public:
   THungServer();
   ~THungServer();
   THungServer(const THungServer&) = delete;
   THungServer& operator=(const THungServer&) = delete;
-  std::size_t Processes() const { return FPids.size(); }
-
- private:
-  std::vector<pid_t> FPids;
 };
+
+// Ctrl+C and SIGTERM only set a flag from then on, which a bench's loop checks (Interrupted()) to
+// end through its normal clean-up: a hung server goes on and the cluster is removed.
+void CatchInterrupts();
+bool Interrupted();
 
 }  // namespace bench

@@ -4,7 +4,7 @@
 // over calls sent, the interface thread's busy time a tick (the tick itself, and the worker's answers
 // it handles), process CPU and peak memory. With --hang the PostgreSQL server's processes are stopped
 // (SIGSTOP) for that many seconds in the middle of the run, and the ticks during the hang are
-// reported apart.
+// reported apart. Ctrl+C ends the run cleanly: the server goes on and the cluster is removed.
 //   ingest_bench [--seconds S] [--rate R] [--hang H] [sqlite|postgres]...   (60 s, 300 calls a second, both)
 #include <QCoreApplication>
 #include <QProcess>
@@ -153,7 +153,6 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
   const auto hangFrom = TSteady::now() + std::chrono::seconds((options.Seconds - options.HangSeconds) / 2);
   const auto hangUntil = hangFrom + std::chrono::seconds(options.HangSeconds);
   std::unique_ptr<THungServer> hung;
-  int hungProcesses = 0;
   int waitingAtThaw = 0;  // shows that the hang did hold the delivery
 
   TBusy healthy;
@@ -168,11 +167,11 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
     const double answers = HandleAnswersUntil(due);
     if (hang && !hung && TSteady::now() >= hangFrom && TSteady::now() < hangUntil) {
       hung = std::make_unique<THungServer>();
-      hungProcesses = static_cast<int>(hung->Processes());
     } else if (hung && TSteady::now() >= hangUntil) {
       waitingAtThaw = rig.Waiting();
       hung.reset();
     }
+    if (Interrupted()) Fail(QStringLiteral("interrupted"));
     const long logged = rig.Log.Lines;
     TBusy& busy = hung ? hanging : healthy;
     busy.Tick.push_back(MillisecondsOf([&] { rig.Cycle->TimerTimer(); }));
@@ -184,7 +183,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
     due = std::max(due, TSteady::now() - window::TimerInterval);
   }
   const auto lastTick = TSteady::now();
-  while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit) HandleAnswersUntil(TSteady::now() + std::chrono::milliseconds(100));
+  while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit && !Interrupted()) HandleAnswersUntil(TSteady::now() + std::chrono::milliseconds(100));
   const double drain = std::chrono::duration<double>(TSteady::now() - lastTick).count();
   const double cpu = CpuSeconds() - cpuBefore;
   const double wall = std::chrono::duration<double>(TSteady::now() - runStart).count();
@@ -196,7 +195,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
               rig.Log.Lines, rig.Waiting(), maxLinesATick, drain, cpu, 100.0 * cpu / wall, wall, StatusMb("VmHWM"));
   healthy.Print(hang ? "healthy" : "all");
   if (hang) {
-    std::printf("  server hung (SIGSTOP, %d processes) for %d s, %d calls waiting when it went on:\n", hungProcesses,
+    std::printf("  server hung (every process stopped) for %d s, %d calls waiting when it went on:\n",
                 options.HangSeconds, waitingAtThaw);
     hanging.Print("hung");
   }
@@ -229,6 +228,7 @@ int main(int argc, char** argv) {
   try {
     const TOptions options = ParseOptions(app.arguments().mid(1));
     PrintMachine();
+    CatchInterrupts();
     const TBenchHosts hosts("ingest-bench");
     hosts.ForEach(EnginesNamed(options.Engines), [&](TEngine engine) { Ingest(engine, hosts, options); });
   } catch (const std::exception& error) {
