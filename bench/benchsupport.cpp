@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -16,6 +17,10 @@
 #include "storesettings.h"
 
 namespace bench {
+
+void Fail(const QString& what) {
+  throw std::runtime_error(what.toStdString());
+}
 
 double MillisecondsSince(TSteady::time_point start) {
   return std::chrono::duration<double, std::milli>(TSteady::now() - start).count();
@@ -33,11 +38,23 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
-double CpuSeconds() {
+namespace {
+
+double UsageSeconds(int who) {
   rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
+  getrusage(who, &usage);
   const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+}  // namespace
+
+double CpuSeconds() {
+  return UsageSeconds(RUSAGE_SELF);
+}
+
+double ThreadCpuSeconds() {
+  return UsageSeconds(RUSAGE_THREAD);
 }
 
 double StatusMb(const char* key) {
@@ -63,15 +80,16 @@ calls::TCallRecord MadeUpCall(int i, QDate day) {
 
 calls::TReceivedLine MadeUpLine(int i, QDate day) {
   calls::TCallRecord call = MadeUpCall(i, day);
-  const QString printed = QStringLiteral("%1%2:%3:%4  %5 %6      %7%8")
-                              .arg(day.toString(QStringLiteral("dd/MM/yy")))
-                              .arg(call.DATA.Hour, 2, 10, QLatin1Char('0'))
-                              .arg(call.DATA.Minute, 2, 10, QLatin1Char('0'))
-                              .arg(call.DATA.Second, 2, 10, QLatin1Char('0'))
-                              .arg(QString::fromStdString(call.TRON), QString::fromStdString(call.RAMA).leftJustified(4),
-                                   QString::fromStdString(call.DURA), QString::fromStdString(call.NUME_DISC))
-                              .leftJustified(76) +
-                          QString::fromStdString(call.SENH);
+  const QString printed =
+      QStringLiteral("%1%2:%3:%4  %5 %6      %7%8")
+          .arg(day.toString(QStringLiteral("dd/MM/yy")))
+          .arg(call.DATA.Hour, 2, 10, QLatin1Char('0'))
+          .arg(call.DATA.Minute, 2, 10, QLatin1Char('0'))
+          .arg(call.DATA.Second, 2, 10, QLatin1Char('0'))
+          .arg(QString::fromStdString(call.TRON), QString::fromStdString(call.RAMA).leftJustified(4),
+               QString::fromStdString(call.DURA), QString::fromStdString(call.NUME_DISC))
+          .leftJustified(76) +
+      QString::fromStdString(call.SENH);
   return {day.startOfDay().addMSecs(i * 864LL), printed.toStdString(), std::move(call)};
 }
 
@@ -97,9 +115,31 @@ void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDat
 
 void PrintMachine() {
   QFile load(QStringLiteral("/proc/loadavg"));
-  const QByteArray average = load.open(QIODevice::ReadOnly) ? load.readAll().trimmed() : QByteArray("unknown");
-  std::printf("machine: %u cores, load average %s\n", std::thread::hardware_concurrency(), average.constData());
+  const QByteArray average =
+      load.open(QIODevice::ReadOnly) ? load.readAll().trimmed() : QByteArray("unknown");
+  std::printf("machine: %u cores, load average %s\n", std::thread::hardware_concurrency(),
+              average.constData());
   std::fflush(stdout);
+}
+
+TSimulator::TSimulator(const QStringList& options) {
+  FProcess.start(QStringLiteral(LOGCHAMADAS_EXCHANGESIM), QStringList{QStringLiteral("--pty")} + options);
+  if (!FProcess.waitForReadyRead(10000)) Fail(QStringLiteral("the simulator gave no pty"));
+  FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
+}
+
+TSimulator::~TSimulator() {
+  FProcess.terminate();
+  FProcess.waitForFinished(5000);
+}
+
+std::optional<long> TSimulator::LinesSent() {
+  FProcess.waitForReadyRead(0);
+  FErrors += QString::fromLocal8Bit(FProcess.readAllStandardError());
+  if (!FErrors.contains(QLatin1String("done;"))) return std::nullopt;
+  const auto sent = QRegularExpression(QStringLiteral("(\\d+) lines,")).match(FErrors);
+  if (!sent.hasMatch()) Fail(QStringLiteral("the simulator did not say what it sent: ") + FErrors);
+  return sent.captured(1).toLong();
 }
 
 const char* EngineName(TEngine engine) {
@@ -130,7 +170,8 @@ calls::TStoreSettings ChildSettings(TEngine engine) {
   return settings;
 }
 
-TBenchHosts::TBenchHosts(const char* name) : FWork(QDir::tempPath() + QStringLiteral("/%1-XXXXXX").arg(name)) {
+TBenchHosts::TBenchHosts(const char* name)
+    : FWork(QDir::tempPath() + QStringLiteral("/%1-XXXXXX").arg(name)) {
   if (!FWork.isValid()) throw std::runtime_error("no temporary folder: " + FWork.errorString().toStdString());
   // The cluster's folder must be reachable by the postgres user when run as root.
   QFile::setPermissions(FWork.path(), QFile::permissions(FWork.path()) | QFile::ExeOther | QFile::ReadOther);
@@ -142,7 +183,8 @@ QString TBenchHosts::OdbcFolder() const {
   return FWork.filePath(QStringLiteral("odbc"));
 }
 
-void TBenchHosts::ForEach(const std::vector<TEngine>& engines, const std::function<void(TEngine)>& run) const {
+void TBenchHosts::ForEach(const std::vector<TEngine>& engines,
+                          const std::function<void(TEngine)>& run) const {
   for (const TEngine engine : engines) {
     if (engine == TEngine::Sqlite) {
       run(engine);

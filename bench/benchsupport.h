@@ -1,14 +1,16 @@
 // What the benchmarks share: timing and percentiles, the process's CPU and memory, made-up calls, the
-// host databases to run against (SQLite, and a throwaway PostgreSQL cluster of the bench's own), and
-// a way to make that server hang.
+// exchange simulator on a pseudo-terminal, the host databases to run against (SQLite, and a throwaway
+// PostgreSQL cluster of the bench's own), and a way to make that server hang.
 #pragma once
 
 #include <QDate>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,13 +23,17 @@ namespace bench {
 using TSteady = std::chrono::steady_clock;
 using testsupport::TEngine;
 
+[[noreturn]] void Fail(const QString& what);
+
 double MillisecondsSince(TSteady::time_point start);
 double MillisecondsOf(const std::function<void()>& work);
 // The value below which this fraction of the values lie (0.5: the median, 1: the largest).
 double Percentile(std::vector<double> values, double fraction);
 
-// User and system CPU of the process so far, in seconds.
+// User and system CPU of the process so far, in seconds (children not included).
 double CpuSeconds();
+// The same for the calling thread alone.
+double ThreadCpuSeconds();
 // A figure of /proc/self/status in MB (VmRSS now, VmHWM the peak so far).
 double StatusMb(const char* key);
 
@@ -44,6 +50,25 @@ void FillJournal(calls::TJournal& journal, int first, int count, int batch, QDat
 
 // The cores and the load average, printed first: other work on the machine moves every figure.
 void PrintMachine();
+
+// The simulator with --pty and the given options; it keeps the pty open after its last line until
+// terminated.
+class TSimulator {
+ public:
+  explicit TSimulator(const QStringList& options);
+  ~TSimulator();
+  TSimulator(const TSimulator&) = delete;
+  TSimulator& operator=(const TSimulator&) = delete;
+
+  const QString& Path() const { return FPath; }
+  // The lines it sent, once it is done sending.
+  std::optional<long> LinesSent();
+
+ private:
+  QProcess FProcess;
+  QString FPath;
+  QString FErrors;
+};
 
 const char* EngineName(TEngine engine);
 // "sqlite" and "postgres" as named on the command line; both when none is named. Throws on others.

@@ -7,8 +7,6 @@
 // reported apart. Ctrl+C ends the run cleanly: the server goes on and the cluster is removed.
 //   ingest_bench [--seconds S] [--rate R] [--hang H] [sqlite|postgres]...   (60 s, 300 calls a second, both)
 #include <QCoreApplication>
-#include <QProcess>
-#include <QRegularExpression>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -43,48 +41,12 @@ class TCountingLog : public window::TLogSink {
   long Lines = 0;
 };
 
-[[noreturn]] void Fail(const QString& what) {
-  throw std::runtime_error(what.toStdString());
-}
-
-// The simulator on a pty of its own; it keeps the pty open after its last line until terminated.
-class TSimulator {
- public:
-  explicit TSimulator(const TOptions& options) {
-    FProcess.start(QStringLiteral(LOGCHAMADAS_EXCHANGESIM),
-                   {QStringLiteral("--pty"), QStringLiteral("--bitrate"), QStringLiteral("256000"),
-                    QStringLiteral("--rate"), QString::number(options.Rate), QStringLiteral("--duration"),
-                    QString::number(options.Seconds), QStringLiteral("--seed"), QStringLiteral("1")});
-    if (!FProcess.waitForReadyRead(10000)) Fail(QStringLiteral("the simulator gave no pty"));
-    FPath = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-  }
-  ~TSimulator() {
-    FProcess.terminate();
-    FProcess.waitForFinished(5000);
-  }
-
-  const QString& Path() const { return FPath; }
-  // The lines it sent, once it is done sending.
-  std::optional<long> LinesSent() {
-    FProcess.waitForReadyRead(0);
-    FErrors += QString::fromLocal8Bit(FProcess.readAllStandardError());
-    if (!FErrors.contains(QLatin1String("done;"))) return std::nullopt;
-    const auto sent = QRegularExpression(QStringLiteral("(\\d+) lines,")).match(FErrors);
-    if (!sent.hasMatch()) Fail(QStringLiteral("the simulator did not say what it sent: ") + FErrors);
-    return sent.captured(1).toLong();
-  }
-
- private:
-  QProcess FProcess;
-  QString FPath;
-  QString FErrors;
-};
-
 // The interface thread's side as the window wires it, without the widgets: port, journal, list model,
 // log, and the worker on its thread.
 struct TIngestRig {
   TIngestRig(TEngine engine, const TBenchHosts& hosts, const QString& portPath)
-      : Host(engine, hosts.OdbcFolder()), JournalPath(hosts.Path(QStringLiteral("journal-%1.sqlite").arg(int(engine)))) {
+      : Host(engine, hosts.OdbcFolder()),
+        JournalPath(hosts.Path(QStringLiteral("journal-%1.sqlite").arg(int(engine)))) {
     if (!Journal.Open(JournalPath)) Fail(Journal.LastError());
     Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
                                                    [] { return QDateTime::currentDateTime(); });
@@ -97,7 +59,9 @@ struct TIngestRig {
     Cycle = std::make_unique<window::TReceiveCycle>(*Port, watched, Journal, List, *Worker, Log,
                                                     [] { return QDateTime::currentDateTime(); });
     window::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
-    Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) { Cycle->SPAfterReceive(data); };
+    Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {
+      Cycle->SPAfterReceive(data);
+    };
     if (!Port->OpenPort()) Fail(QStringLiteral("cannot open ") + portPath);
     Cycle->SetDataAtual(QDate::currentDate().startOfDay());
     Worker->OpenDay(Cycle->FDataAtual());
@@ -129,10 +93,12 @@ struct TBusy {
   std::vector<double> Tick;
   std::vector<double> Answers;
   void Print(const char* what) const {
-    std::printf("  %-7s %4zu ticks: tick busy p50 %.1f ms, p99 %.1f ms, max %.1f ms; answers handled a tick p50 %.1f ms, "
-                "p99 %.1f ms, max %.1f ms (aim p99 < 50 ms)\n",
-                what, Tick.size(), Percentile(Tick, 0.5), Percentile(Tick, 0.99), Percentile(Tick, 1),
-                Percentile(Answers, 0.5), Percentile(Answers, 0.99), Percentile(Answers, 1));
+    std::printf(
+        "  %-7s %4zu ticks: tick busy p50 %.1f ms, p99 %.1f ms, max %.1f ms; answers handled a tick p50 %.1f "
+        "ms, "
+        "p99 %.1f ms, max %.1f ms (aim p99 < 50 ms)\n",
+        what, Tick.size(), Percentile(Tick, 0.5), Percentile(Tick, 0.99), Percentile(Tick, 1),
+        Percentile(Answers, 0.5), Percentile(Answers, 0.99), Percentile(Answers, 1));
   }
 };
 
@@ -147,7 +113,9 @@ double HandleAnswersUntil(TSteady::time_point due) {
 }
 
 void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
-  TSimulator simulator(options);
+  TSimulator simulator({QStringLiteral("--bitrate"), QStringLiteral("256000"), QStringLiteral("--rate"),
+                        QString::number(options.Rate), QStringLiteral("--duration"),
+                        QString::number(options.Seconds), QStringLiteral("--seed"), QStringLiteral("1")});
   TIngestRig rig(engine, hosts, simulator.Path());
   const bool hang = options.HangSeconds > 0 && engine == TEngine::Postgres;
   const auto hangFrom = TSteady::now() + std::chrono::seconds((options.Seconds - options.HangSeconds) / 2);
@@ -183,16 +151,18 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
     due = std::max(due, TSteady::now() - window::TimerInterval);
   }
   const auto lastTick = TSteady::now();
-  while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit && !Interrupted()) HandleAnswersUntil(TSteady::now() + std::chrono::milliseconds(100));
+  while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit && !Interrupted())
+    HandleAnswersUntil(TSteady::now() + std::chrono::milliseconds(100));
   const double drain = std::chrono::duration<double>(TSteady::now() - lastTick).count();
   const double cpu = CpuSeconds() - cpuBefore;
   const double wall = std::chrono::duration<double>(TSteady::now() - runStart).count();
   const int stored = rig.Host.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL"));
 
-  std::printf("%-10s sent %ld, stored %d (%.2f %%), logged %ld, still waiting %d; lines a tick at most %ld; all "
-              "stored %.1f s after the last tick; process CPU %.1f s (%.1f %% of %.0f s); peak memory %.1f MB\n",
-              EngineName(engine), *sent, stored, 100.0 * stored / static_cast<double>(std::max(1L, *sent)),
-              rig.Log.Lines, rig.Waiting(), maxLinesATick, drain, cpu, 100.0 * cpu / wall, wall, StatusMb("VmHWM"));
+  std::printf(
+      "%-10s sent %ld, stored %d (%.2f %%), logged %ld, still waiting %d; lines a tick at most %ld; all "
+      "stored %.1f s after the last tick; process CPU %.1f s (%.1f %% of %.0f s); peak memory %.1f MB\n",
+      EngineName(engine), *sent, stored, 100.0 * stored / static_cast<double>(std::max(1L, *sent)),
+      rig.Log.Lines, rig.Waiting(), maxLinesATick, drain, cpu, 100.0 * cpu / wall, wall, StatusMb("VmHWM"));
   healthy.Print(hang ? "healthy" : "all");
   if (hang) {
     std::printf("  server hung (every process stopped) for %d s, %d calls waiting when it went on:\n",
@@ -215,7 +185,8 @@ TOptions ParseOptions(const QStringList& args) {
       options.Engines.append(args[i]);
     }
   }
-  if (options.Seconds <= 0 || options.Rate <= 0 || options.HangSeconds < 0 || options.HangSeconds >= options.Seconds) {
+  if (options.Seconds <= 0 || options.Rate <= 0 || options.HangSeconds < 0 ||
+      options.HangSeconds >= options.Seconds) {
     Fail(QStringLiteral("usage: ingest_bench [--seconds S] [--rate R] [--hang H < S] [sqlite|postgres]..."));
   }
   return options;

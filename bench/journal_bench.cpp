@@ -21,7 +21,7 @@ constexpr long TmpfsMagic = 0x01021994;
 constexpr long Ext4Magic = 0xef53;
 
 QString FileSystemOf(const QString& folder) {
-  struct statfs info{};
+  struct statfs info {};
   if (statfs(QFile::encodeName(folder).constData(), &info) != 0) return QStringLiteral("unknown");
   if (info.f_type == TmpfsMagic) return QStringLiteral("tmpfs: memory, not a disk");
   if (info.f_type == Ext4Magic) return QStringLiteral("ext2/3/4 on disk");

@@ -88,14 +88,16 @@ int RunWindow(TEngine engine, const QString& journalPath, int expected, int argc
   poll.start(Poll);
   QApplication::exec();
 
-  std::printf("%-10s %d waiting calls: window shown %.0f ms after the process started, grid listing them all "
-              "%.0f ms (aim < 1 s); peak memory %.1f MB when shown, %.1f MB when listed (aim < 64 MB), "
-              "%.1f MB at the end\n",
-              EngineName(engine), expected, shown, listed, shownMb, listedMb, StatusMb("VmHWM"));
-  std::printf("%-10s all delivered %.1f s after the window showed; the window's event loop late meanwhile "
-              "p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
-              EngineName(engine), delivered, Percentile(lateness, 0.5), Percentile(lateness, 0.99),
-              Percentile(lateness, 1));
+  std::printf(
+      "%-10s %d waiting calls: window shown %.0f ms after the process started, grid listing them all "
+      "%.0f ms (aim < 1 s); peak memory %.1f MB when shown, %.1f MB when listed (aim < 64 MB), "
+      "%.1f MB at the end\n",
+      EngineName(engine), expected, shown, listed, shownMb, listedMb, StatusMb("VmHWM"));
+  std::printf(
+      "%-10s all delivered %.1f s after the window showed; the window's event loop late meanwhile "
+      "p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+      EngineName(engine), delivered, Percentile(lateness, 0.5), Percentile(lateness, 0.99),
+      Percentile(lateness, 1));
   std::fflush(stdout);
   return listed >= 0 && delivered >= 0 ? 0 : 1;
 }
@@ -114,10 +116,11 @@ void BenchEngine(TEngine engine, const TBenchHosts& hosts, int calls) {
     qint64 lastId = 0;
     read = MillisecondsOf([&] { journal.UndeliveredCalls(rows, lastId); });
   }
-  std::printf("%-10s journal of %d waiting calls filled in %.1f s (%.1f MB); reading them back alone "
-              "(UndeliveredCalls) %.0f ms\n",
-              EngineName(engine), calls, fill / 1000.0, static_cast<double>(QFileInfo(journalPath).size()) / 1048576.0,
-              read);
+  std::printf(
+      "%-10s journal of %d waiting calls filled in %.1f s (%.1f MB); reading them back alone "
+      "(UndeliveredCalls) %.0f ms\n",
+      EngineName(engine), calls, fill / 1000.0,
+      static_cast<double>(QFileInfo(journalPath).size()) / 1048576.0, read);
   std::fflush(stdout);
 
   const QString runtime = hosts.Path(QStringLiteral("runtime"));
@@ -130,15 +133,18 @@ void BenchEngine(TEngine engine, const TBenchHosts& hosts, int calls) {
   child.setProcessEnvironment(environment);
   child.setProcessChannelMode(QProcess::ForwardedChannels);
   child.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--window"), engine == TEngine::Sqlite ? QStringLiteral("sqlite") : QStringLiteral("postgres"),
-               journalPath, QString::number(calls)});
-  if (!child.waitForFinished(static_cast<int>(std::chrono::milliseconds(RunLimit + std::chrono::minutes(1)).count())) ||
+              {QStringLiteral("--window"),
+               engine == TEngine::Sqlite ? QStringLiteral("sqlite") : QStringLiteral("postgres"), journalPath,
+               QString::number(calls)});
+  if (!child.waitForFinished(
+          static_cast<int>(std::chrono::milliseconds(RunLimit + std::chrono::minutes(1)).count())) ||
       child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
     throw std::runtime_error("the window's run failed");
   }
   const int stored = host.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL"));
   const int distinct = host.Count(QStringLiteral("SELECT COUNT(DISTINCT NUME_DISC) FROM TBCALL"));
-  std::printf("%-10s TBCALL holds %d rows, %d distinct calls (of %d)\n", EngineName(engine), stored, distinct, calls);
+  std::printf("%-10s TBCALL holds %d rows, %d distinct calls (of %d)\n", EngineName(engine), stored, distinct,
+              calls);
   if (stored != calls || distinct != calls) throw std::runtime_error("TBCALL does not hold each call once");
 }
 
@@ -147,8 +153,8 @@ void BenchEngine(TEngine engine, const TBenchHosts& hosts, int calls) {
 int main(int argc, char** argv) {
   try {
     if (argc == 5 && std::string(argv[1]) == "--window") {
-      return RunWindow(EnginesNamed({QString::fromLocal8Bit(argv[2])}).front(), QString::fromLocal8Bit(argv[3]),
-                       std::stoi(argv[4]), argc, argv);
+      return RunWindow(EnginesNamed({QString::fromLocal8Bit(argv[2])}).front(),
+                       QString::fromLocal8Bit(argv[3]), std::stoi(argv[4]), argc, argv);
     }
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);

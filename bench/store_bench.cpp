@@ -43,8 +43,9 @@ void BenchInsert(testsupport::THostDatabase& host, TEngine engine) {
       throw std::runtime_error("the insert did not store every call");
     }
   }
-  std::printf("%-10s insert %d calls in one transaction: median %.1f ms, best %.1f ms (%d runs; aim < 100 ms)\n",
-              EngineName(engine), InsertedCalls, Percentile(times, 0.5), Percentile(times, 0), Runs);
+  std::printf(
+      "%-10s insert %d calls in one transaction: median %.1f ms, best %.1f ms (%d runs; aim < 100 ms)\n",
+      EngineName(engine), InsertedCalls, Percentile(times, 0.5), Percentile(times, 0), Runs);
 }
 
 void FillDay(testsupport::THostDatabase& host) {
@@ -58,7 +59,8 @@ void FillDay(testsupport::THostDatabase& host) {
                     QString::fromStdString(call.NUME_DISC), QString::fromStdString(call.SENH)});
   }
   host.ExecBatch(
-      QStringLiteral("INSERT INTO TBCALL (RAMA, DATA, TRON, DURA, NUME_DISC, SENH) VALUES (?, ?, ?, ?, ?, ?)"),
+      QStringLiteral(
+          "INSERT INTO TBCALL (RAMA, DATA, TRON, DURA, NUME_DISC, SENH) VALUES (?, ?, ?, ?, ?, ?)"),
       rows);
 }
 
@@ -79,7 +81,8 @@ void BenchReadDay(TEngine engine) {
   std::printf(
       "%-10s read a day of %d calls: median %.0f ms, best %.0f ms (%d runs; aim < 1 s); peak memory of the "
       "first read %.1f MB (aim < 64 MB), whole process %.1f MB\n",
-      EngineName(engine), DayCalls, Percentile(times, 0.5), Percentile(times, 0), Runs, growth, StatusMb("VmHWM"));
+      EngineName(engine), DayCalls, Percentile(times, 0.5), Percentile(times, 0), Runs, growth,
+      StatusMb("VmHWM"));
   std::fflush(stdout);
 }
 

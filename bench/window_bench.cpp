@@ -1,7 +1,7 @@
 // The main window off screen, as the operator runs it: connected to COM1, a pseudo-terminal the exchange
-// simulator feeds, storing into SQLite. Reports the CPU time per call of the process and of the
-// interface thread (reading, decoding, the grid and the log panel, and whatever database work runs
-// there) and the memory once every call is in the grid.
+// simulator feeds, journaling every line and storing into SQLite through the database worker. Reports
+// the CPU time per call of the process and of the interface thread (reading, decoding, the journal,
+// the grid and the log panel) and the memory once every call is in the grid and in TBCALL.
 //   window_bench [--count N] [--rate R] [--tick-ms T]   (10,000 calls, 100 a second, the window's tick)
 // The line is busy: a pseudo-terminal holds a few KiB, so about 50 calls come in each second's tick and
 // the run takes some 200 s. --tick-ms 10 makes the timer tick faster, each tick then brings about one
@@ -19,8 +19,8 @@
 
 #include "appfonts.h"
 #include "benchsupport.h"
-#include "callstore.h"
 #include "hostdatabase.h"
+#include "journal.h"
 #include "receivecycle.h"
 #include "utcall.h"
 
@@ -55,21 +55,26 @@ TOptions ParseOptions(const QStringList& args) {
 void Run(const TOptions& options) {
   QTemporaryDir work(QDir::tempPath() + QStringLiteral("/window-bench-XXXXXX"));
   testsupport::THostDatabase host(testsupport::TEngine::Sqlite, work.filePath(QStringLiteral("odbc")));
-  bench::TSimulator simulator({QStringLiteral("--bitrate"), QStringLiteral("256000"), QStringLiteral("--rate"),
-                               QString::number(options.Rate), QStringLiteral("--count"),
-                               QString::number(options.Count), QStringLiteral("--seed"), QStringLiteral("1")});
+  bench::TSimulator simulator({QStringLiteral("--bitrate"), QStringLiteral("256000"),
+                               QStringLiteral("--rate"), QString::number(options.Rate),
+                               QStringLiteral("--count"), QString::number(options.Count),
+                               QStringLiteral("--seed"), QStringLiteral("1")});
   qputenv("LOGCHAMADAS_COM1", simulator.Path().toLocal8Bit());
 
-  auto store = std::make_unique<calls::TCallStore>(host.Settings());
-  if (!store->Connect()) Fail(store->LastError());
+  const QString journalPath = work.filePath(QStringLiteral("journal.sqlite"));
+  auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
+  if (!journal->Open(journalPath)) Fail(journal->LastError());
+  calls::TJournal probe(QStringLiteral("journal-probe"));
+  if (!probe.Open(journalPath)) Fail(probe.LastError());
   QString boxText;
-  auto* fmtCall = new window::TfmtCall(std::move(store), [&boxText](QWidget&, const QString& text) {
-    boxText = text;
-    QApplication::exit(1);
-  });
+  auto* fmtCall = new window::TfmtCall(std::move(journal), journalPath, host.Settings(),
+                                       [&boxText](QWidget&, const QString& text) {
+                                         boxText = text;
+                                         QApplication::exit(1);
+                                       });
   fmtCall->show();
   QApplication::processEvents();
-  const double idleMb = bench::CurrentMb();
+  const double idleMb = bench::StatusMb("VmRSS");
   fmtCall->findChild<QTimer*>(QStringLiteral("Timer"))->setInterval(options.TickMs);
   const QAbstractItemModel& grid = *fmtCall->findChild<QTableView*>(QStringLiteral("gr"))->model();
 
@@ -79,7 +84,9 @@ void Run(const TOptions& options) {
   fmtCall->bb08Click();
   QTimer done;
   QObject::connect(&done, &QTimer::timeout, [&] {
-    if (grid.rowCount() >= options.Count) QApplication::exit(0);
+    calls::TJournalCounts counts;
+    if (grid.rowCount() >= options.Count && probe.Counts(counts) && counts.Waiting == 0)
+      QApplication::exit(0);
   });
   done.start(100);
   const int status = boxText.isEmpty() ? QApplication::exec() : 1;
@@ -88,12 +95,19 @@ void Run(const TOptions& options) {
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (status != 0) Fail(QStringLiteral("the window showed \"%1\"").arg(boxText));
 
-  const auto perCall = [&options](double seconds) { return 1000.0 * seconds / static_cast<double>(options.Count); };
+  const auto perCall = [&options](double seconds) {
+    return 1000.0 * seconds / static_cast<double>(options.Count);
+  };
+  const int stored = host.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL"));
+  if (stored != options.Count)
+    Fail(QStringLiteral("TBCALL holds %1 calls of %2").arg(stored).arg(options.Count));
   std::printf(
-      "%ld calls in %.1f s (%.0f a second, a tick every %d ms): CPU a call %.3f ms for the process, %.3f ms for "
-      "the interface thread; resident memory %.1f MB before connecting, %.1f MB after the calls, peak %.1f MB\n",
+      "%ld calls in %.1f s (%.0f a second, a tick every %d ms): CPU a call %.3f ms for the process, %.3f ms "
+      "for "
+      "the interface thread; resident memory %.1f MB before connecting, %.1f MB after the calls, peak %.1f "
+      "MB\n",
       options.Count, wall, options.Rate, options.TickMs, perCall(cpu), perCall(threadCpu), idleMb,
-      bench::CurrentMb(), bench::PeakMb());
+      bench::StatusMb("VmRSS"), bench::StatusMb("VmHWM"));
   std::fflush(stdout);
   fmtCall->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -107,6 +121,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   window::InstallFontSubstitutes();
+  bench::PrintMachine();
   try {
     Run(ParseOptions(application.arguments().mid(1)));
   } catch (const std::exception& error) {
