@@ -1,14 +1,12 @@
 #include "startup.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLockFile>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTimer>
 #include <memory>
 
+#include "instancelock.h"
 #include "journal.h"
 #include "storesettings.h"
 #include "utcall.h"
@@ -27,12 +25,9 @@ QString DefaultJournalPath() {
 
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
-  // One logger per journal: a second would read the same port and deliver the same calls.
-  QDir().mkpath(QFileInfo(journalPath).absolutePath());
-  QLockFile lock(journalPath + QStringLiteral(".lock"));
-  lock.setStaleLockTime(0);  // only a live process holds it, however long it runs
-  if (!lock.tryLock(0)) {
-    report(lock.error() == QLockFile::LockFailedError
+  TInstanceLock lock(journalPath);
+  if (!lock.Take()) {
+    report(lock.HeldElsewhere()
                ? QStringLiteral("O logchamadas já está em execução neste computador.")
                : QStringLiteral("Não foi possível abrir o diário de chamadas:\n%1").arg(journalPath));
     return 1;

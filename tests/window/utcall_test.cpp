@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QPointer>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QPushButton>
 #include <QScrollBar>
@@ -24,6 +25,7 @@
 #include "callgrid.h"
 #include "calllistmodel.h"
 #include "hostdatabase.h"
+#include "instancelock.h"
 #include "journal.h"
 #include "loglines.h"
 #include "memolog.h"
@@ -331,9 +333,11 @@ class TfmtCallTest : public QObject {
   // Start-up refused before any window: another logger holds the journal, or it cannot be made.
   void StartupRefusals() {
     TFmtCallRig rig;
-    const QString path = TFmtCallRig::Folder().filePath(QStringLiteral("held.sqlite"));
-    QLockFile other(path + QStringLiteral(".lock"));
-    QVERIFY(other.tryLock(0));
+    const QString held = TFmtCallRig::Folder().filePath(QStringLiteral("held.sqlite"));
+    QProcess other;  // a logger of its own on that journal
+    other.start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), {held});
+    QVERIFY(other.waitForStarted());
+    QTRY_VERIFY(QFile::exists(held + QStringLiteral(".lock")));
     QFile plainFile(TFmtCallRig::Folder().filePath(QStringLiteral("plain-file")));
     QVERIFY(plainFile.open(QIODevice::WriteOnly));
     plainFile.close();
@@ -341,7 +345,7 @@ class TfmtCallTest : public QObject {
       QString Path;
       QString Report;
     } cases[] = {
-        {path, QStringLiteral("O logchamadas já está em execução neste computador.")},
+        {held, QStringLiteral("O logchamadas já está em execução neste computador.")},
         {plainFile.fileName() + QStringLiteral("/journal.sqlite"),
          QStringLiteral("Não foi possível abrir o diário de chamadas")},
     };
@@ -353,32 +357,26 @@ class TfmtCallTest : public QObject {
       QVERIFY2(reports[0].startsWith(c.Report), qPrintable(reports[0]));
     }
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    other.write("close\n");
+    QVERIFY(other.waitForFinished(15000));
   }
 
-  // Started at log-in the window connects itself once shown, and the program ends when it is closed.
-  void StartupConnected() {
-    TFmtCallRig rig;  // the host database and COM1's far end; the window is the program's own
-    QString caption;
-    QElapsedTimer waited;
-    QTimer watch;
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      for (QWidget* shown : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<TfmtCall*>(shown)) rig.fmtCall = window;
-      if (!rig.fmtCall) return;
-      caption = rig.fmtCall->windowTitle();
-      if (caption == Connected || waited.hasExpired(10000)) rig.fmtCall->close();
-    });
-    waited.start();
-    watch.start();
-    QStringList reports;
-    const QString journal = TFmtCallRig::Folder().filePath(QStringLiteral("connected.sqlite"));
-    QCOMPARE(RunLogger(rig.Db.Settings(), journal, {.Connect = true},
-                       [&reports](const QString& text) { reports.append(text); }),
-             0);
-    QCOMPARE(reports, QStringList());
-    QCOMPARE(caption, Connected);
-    QVERIFY(rig.Destroyed());
+  // A lock left by a killed run whose process id this process now has is no logger running.
+  void StaleLockOfThisProcessId() {
+    const QString lockPath = TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite.lock"));
+    QByteArray left;
+    {
+      QLockFile earlier(lockPath);
+      QVERIFY(earlier.tryLock(0));
+      QFile file(lockPath);
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      left = file.readAll();
+    }
+    QFile file(lockPath);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(left) == left.size());
+    file.close();
+    TInstanceLock lock(TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite")));
+    QVERIFY(lock.Take());
   }
 
   // A server that hangs (every process stopped) holds only the database worker: the timer goes on
