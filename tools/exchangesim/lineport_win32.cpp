@@ -56,7 +56,9 @@ std::unique_ptr<TLinePort> TLinePort::Stdout() {
 
 std::unique_ptr<TLinePort> TLinePort::OpenDevice(const std::string& path, long bitRate, std::string& error) {
   const std::string device = Win32DevicePath(path);
-  HANDLE handle = CreateFileA(device.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  // Read access too: reading and setting a port's state needs it (Wine refuses with error 5).
+  HANDLE handle =
+      CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = LastError("cannot open", path);
     return nullptr;
