@@ -78,11 +78,12 @@ std::array<SQLUSMALLINT, ccCount> ColumnNumbers(SQLHSTMT statement) {
   SQLSMALLINT count = 0;
   SQLNumResultCols(statement, &count);
   for (SQLUSMALLINT column = 1; column <= count; ++column) {
-    SQLCHAR name[128] = {};
+    SQLWCHAR name[128] = {};
     SQLSMALLINT length = 0;
-    SQLColAttribute(statement, column, SQL_DESC_NAME, name, sizeof name, &length, nullptr);
+    SQLColAttributeW(statement, column, SQL_DESC_NAME, name, sizeof name, &length, nullptr);
+    const QString found = FromSqlWide(name);
     for (int i = 0; i < ccCount; ++i) {
-      if (qstricmp(reinterpret_cast<const char*>(name), ColumnNames[i]) == 0) numbers[i] = column;
+      if (found.compare(QLatin1String(ColumnNames[i]), Qt::CaseInsensitive) == 0) numbers[i] = column;
     }
   }
   return numbers;

@@ -2,11 +2,10 @@
 // buffers: through Qt each value of 100,000 rows would become its own QVariant and local QDateTime.
 #pragma once
 
-#include <sql.h>
-
 #include <QDateTime>
 #include <QString>
 
+#include "odbcapi.h"
 #include "rowblocks.h"
 
 namespace calls {

@@ -19,19 +19,19 @@ SQLHANDLE HandleOf(const QVariant& handle) {
   return *static_cast<const SQLHANDLE*>(handle.constData());
 }
 
-bool LostState(const QByteArray& state) {
-  return state.startsWith("08") || state.startsWith("57P0");
+bool LostState(const QString& state) {
+  return state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0"));
 }
 
 bool AnyLostState(SQLSMALLINT type, SQLHANDLE handle) {
   if (handle == nullptr) return false;
   for (SQLSMALLINT record = 1;; ++record) {
-    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+    SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    const SQLRETURN r = SQLGetDiagRec(type, handle, record, state, &native, nullptr, 0, &length);
+    const SQLRETURN r = SQLGetDiagRecW(type, handle, record, state, &native, nullptr, 0, &length);
     if (!SQL_SUCCEEDED(r)) return false;
-    if (LostState(QByteArray(reinterpret_cast<const char*>(state)))) return true;
+    if (LostState(FromSqlWide(state))) return true;
   }
 }
 
@@ -51,10 +51,10 @@ SQLHDBC ConnectionHandle(const QSqlDatabase& db) {
 QString DbmsName(const QSqlDatabase& db) {
   SQLHDBC dbc = ConnectionHandle(db);
   if (dbc == nullptr) return {};
-  SQLCHAR name[256] = {};
+  SQLWCHAR name[256] = {};
   SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
-  return QString::fromLatin1(reinterpret_cast<const char*>(name));
+  if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
+  return FromSqlWide(name);
 }
 
 bool ConnectionLost(SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle) {
@@ -78,7 +78,7 @@ QString DiagText(SQLSMALLINT handleType, SQLHANDLE handle) {
                                       SQL_MAX_MESSAGE_LENGTH, &length))) {
       break;
     }
-    messages.push_back(QString::fromUtf16(reinterpret_cast<const char16_t*>(message)));
+    messages.push_back(FromSqlWide(message));
   }
   return messages.join(QLatin1Char('\n'));
 }

@@ -2,9 +2,9 @@
 // connection is gone, and the handle for work done on ODBC directly.
 #pragma once
 
-#include <sql.h>
-
 #include <QString>
+
+#include "odbcapi.h"
 
 class QSqlDatabase;
 class QSqlQuery;

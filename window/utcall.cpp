@@ -21,11 +21,6 @@
 #include "serialport.h"
 #include "ui_utcall.h"
 
-// The pictures live in this static library: its resources register only when asked to.
-static void InitWindowResources() {
-  Q_INIT_RESOURCE(resources);
-}
-
 namespace window {
 
 namespace {
@@ -63,7 +58,6 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
       FStatus(std::make_unique<TStatusLine>()),
       Timer(new QTimer(this)),
       FErrorBox(std::move(errorBox)) {
-  InitWindowResources();
   ui->setupUi(this);
   setObjectName(QStringLiteral("fmtCall"));
   // Closing frees the window, and with it the port and the database objects.

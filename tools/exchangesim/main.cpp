@@ -23,6 +23,12 @@ extern "C" void OnStopSignal(int) {
   StopRequested = true;
 }
 
+#ifdef _WIN32
+void CatchStopSignals() {
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+}
+#else
 // Without SA_RESTART, so a write blocked on a full terminal returns when asked to stop.
 void CatchStopSignals() {
   struct sigaction action {};
@@ -32,11 +38,16 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe shows as a write error instead
 }
+#endif
 
 calls::TLocalDateTime LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
+#endif
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
