@@ -47,10 +47,12 @@ if(WIN32)
   # icon code is the one place CPack's script takes text of ours at its top level (it fills its own
   # CPACK_NSIS_DEFINES), so the section is included there with the program's icon.
   set(program_ico ${CMAKE_BINARY_DIR}/window/logchamadas.ico)
-  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "!define MUI_ICON '${program_ico}'
+  # A 64-bit setup program for the 64-bit programs runs where they run, a 64-bit-only Wine too.
+  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "Target amd64-unicode
+!define MUI_ICON '${program_ico}'
 !define MUI_UNICON '${program_ico}'
 !include '${packaging_dir}/windows/startup-section.nsh'")
-  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\Log de chamadas.lnk'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
   set(CPACK_COMPONENTS_ALL programa simulador)
   include(CPack)
   cpack_add_component(programa DISPLAY_NAME "Log de chamadas" REQUIRED
