@@ -43,6 +43,11 @@ if(WIN32)
   # The Start-menu entry; the programs sit in the install folder itself, not in a bin folder.
   set(CPACK_PACKAGE_EXECUTABLES "logchamadas;Log de chamadas")
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  # CPack names the uninstaller's entry in English: it is made again as "Desinstalar".
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'")
   # The Startup shortcut is a section of its own, so it shows as a choice beside the components. The
   # icon code is the one place CPack's script takes text of ours at its top level (it fills its own
   # CPACK_NSIS_DEFINES), so the section is included there with the program's icon.
