@@ -1,6 +1,7 @@
-# Sourced by scripts/demo, scripts/package-check and scripts/windows-check: the exchange simulator on a pseudo-terminal that
-# stands in for COM1, a virtual display, and the window driven through real key events as a person
-# would (Alt+C to connect, Esc to close). Every process started here is ended when the script exits.
+# Sourced by scripts/demo, scripts/package-check and scripts/windows-check: the exchange simulator on
+# a pseudo-terminal that stands in for COM1, a virtual display, and the window driven through real key
+# events as a person would (Alt+C to connect, Esc to close). Every process started here is ended when
+# the script exits.
 # Before sourcing set: run_dir (where logs, the pty path and host.sqlite go) and tag (the prefix of
 # messages); for the stored calls' checks also calls and seed (what the simulator is told to send).
 
