@@ -13,6 +13,60 @@ if(NOT LOGCHAMADAS_DB_PASSWORD STREQUAL "")
 endif()
 
 set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
+
+# Windows: a setup program made with CPack's NSIS generator (Debian's makensis):
+#   cmake --build --preset mingw-qt --target logchamadas exchangesim
+#   cmake --build --preset mingw-qt --target package   ->   build/mingw-qt/logchamadas-<version>-win64.exe
+# It installs for every user into Program Files, adds the Start-menu entry, offers the Startup-folder
+# shortcut, and its uninstaller removes what it installed only: the journal in %LOCALAPPDATA% stays.
+if(WIN32)
+  # Not every test and benchmark builds for Windows yet: packing must not build them all first, so build
+  # the two programs before the package target.
+  set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
+  install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/calls/sql/ DESTINATION sql COMPONENT programa)
+  install(TARGETS exchangesim RUNTIME DESTINATION . COMPONENT simulador)
+
+  set(CPACK_GENERATOR NSIS)
+  set(CPACK_PACKAGE_NAME logchamadas)
+  set(CPACK_PACKAGE_VENDOR logchamadas)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_CONTACT ${LOGCHAMADAS_PACKAGE_MAINTAINER})
+  set(CPACK_PACKAGE_FILE_NAME logchamadas-${PROJECT_VERSION}-win64)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY logchamadas)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY logchamadas)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_PACKAGE_NAME "Log de chamadas")
+  set(CPACK_NSIS_DISPLAY_NAME "Log de chamadas")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME logchamadas.exe)
+  # The Start-menu entry; the programs sit in the install folder itself, not in a bin folder.
+  set(CPACK_PACKAGE_EXECUTABLES "logchamadas;Log de chamadas")
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  # CPack names the uninstaller's entry in English: it is made again as "Desinstalar".
+  set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'")
+  # The Startup shortcut is a section of its own, so it shows as a choice beside the components. The
+  # icon code is the one place CPack's script takes text of ours at its top level (it fills its own
+  # CPACK_NSIS_DEFINES), so the section is included there with the program's icon.
+  set(program_ico ${CMAKE_BINARY_DIR}/window/logchamadas.ico)
+  # A 64-bit setup program for the 64-bit programs runs where they run, a 64-bit-only Wine too.
+  set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "Target amd64-unicode
+!define MUI_ICON '${program_ico}'
+!define MUI_UNICON '${program_ico}'
+!include '${packaging_dir}/windows/startup-section.nsh'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
+  set(CPACK_COMPONENTS_ALL programa simulador)
+  include(CPack)
+  cpack_add_component(programa DISPLAY_NAME "Log de chamadas" REQUIRED
+    DESCRIPTION "O programa e os scripts das tabelas do banco do host.")
+  cpack_add_component(simulador DISPLAY_NAME "Simulador da central"
+    DESCRIPTION "exchangesim.exe, para conferir a ligação serial sem a central.")
+  return()
+endif()
+
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/logchamadas)
 set(share_dir ${CMAKE_INSTALL_DATADIR}/logchamadas)

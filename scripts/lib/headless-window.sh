@@ -1,7 +1,9 @@
-# Sourced by scripts/demo and scripts/package-check: the exchange simulator on a pseudo-terminal that
-# stands in for COM1, a virtual display, and the window driven through real key events as a person
-# would (Alt+C to connect, Esc to close). Every process started here is ended when the script exits.
-# Before sourcing set: run_dir (where logs and the pty path go) and tag (the prefix of messages).
+# Sourced by scripts/demo, scripts/package-check and scripts/windows-check: the exchange simulator on
+# a pseudo-terminal that stands in for COM1, a virtual display, and the window driven through real key
+# events as a person would (Alt+C to connect, Esc to close). Every process started here is ended when
+# the script exits.
+# Before sourcing set: run_dir (where logs, the pty path and host.sqlite go) and tag (the prefix of
+# messages); for the stored calls' checks also calls and seed (what the simulator is told to send).
 
 # Children in start order; ended in reverse on any exit.
 pids=()
@@ -20,10 +22,10 @@ fail() {
   exit 1
 }
 
-# Waits up to about ten seconds for a command to succeed.
+# Waits up to about wait_seconds (ten unless set) for a command to succeed.
 wait_for() {
   local i
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < ${wait_seconds:-10} * 10; i++)); do
     if "$@"; then return 0; fi
     sleep 0.1
   done
@@ -104,4 +106,20 @@ close_window() {
   local status=0
   wait "$app" || status=$?
   [ "$status" -eq 0 ] || fail "logchamadas ended with status $status"
+}
+
+# The calls in the host database's TBCALL. The logger may be writing the file: wait for its lock.
+stored() { sqlite3 -cmd ".timeout 5000" "$run_dir/host.sqlite" "SELECT COUNT(*) FROM TBCALL"; }
+all_stored() { [ "$(stored)" -ge "$calls" ]; }
+
+# check_stored SIMULATOR: once the window has closed, exactly the calls sent are stored. The same seed
+# makes the same calls, so every stored number must be one the simulator dialled.
+check_stored() {
+  [ "$(stored)" -eq "$calls" ] || fail "$(stored) calls stored, $calls sent"
+  local sent number
+  sent=$("$1" --seed "$seed" --count "$calls" 2>/dev/null)
+  while read -r number; do
+    grep -qF -- "$number" <<<"$sent" || fail "stored number $number was never sent"
+  done < <(sqlite3 "$run_dir/host.sqlite" "SELECT NUME_DISC FROM TBCALL")
+  sqlite3 -header -column "$run_dir/host.sqlite" "SELECT DATA, RAMA, NUME_DISC, DURA, TRON FROM TBCALL ORDER BY DATA"
 }
