@@ -27,10 +27,11 @@ QString CallKey(const TCallRow& row) {
 TDelivery::TDelivery(TJournal& journal, TCallStore& store, TClock clock)
     : FJournal(journal), FStore(store), FClock(std::move(clock)), FLastTaken(journal.LastDelivery()) {}
 
-bool TDelivery::JournalFailed(TDeliveryReport& report) {
+// The journal could not be read or written: nothing more this time; the worker tries again later.
+const TDeliveryReport& TDelivery::JournalFailed(TDeliveryReport& report) {
   report.Error = FJournal.LastError();
   report.More = false;
-  return false;
+  return report;
 }
 
 bool TDelivery::MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report) {
@@ -38,7 +39,10 @@ bool TDelivery::MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& r
   const QDateTime now = FClock();
   // The host holds them already: should this mark fail they stay in doubt and are looked up, not
   // inserted again.
-  if (!FJournal.MarkDelivered(ids, now)) return JournalFailed(report);
+  if (!FJournal.MarkDelivered(ids, now)) {
+    JournalFailed(report);
+    return false;
+  }
   report.Delivered.insert(report.Delivered.end(), ids.begin(), ids.end());
   FLastTaken = now;
   FRoundTook = true;
@@ -48,7 +52,7 @@ bool TDelivery::MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& r
 TDeliveryReport TDelivery::quCallAfterPost() {
   TDeliveryReport report;
   std::vector<TWaitingCall> calls;
-  if (!FJournal.Waiting(FCursor, BatchRows, calls)) return JournalFailed(report), report;
+  if (!FJournal.Waiting(FCursor, BatchRows, calls)) return JournalFailed(report);
   if (calls.empty() && FCursor > 0) {
     // A round that stepped over refused batches ends: begin again from the oldest waiting call,
     // unless the server took nothing in the whole round.
@@ -58,7 +62,7 @@ TDeliveryReport TDelivery::quCallAfterPost() {
       report.Error = FStore.LastError();
       return report;
     }
-    if (!FJournal.Waiting(0, BatchRows, calls)) return JournalFailed(report), report;
+    if (!FJournal.Waiting(0, BatchRows, calls)) return JournalFailed(report);
   }
   if (calls.empty()) return report;
   report.More = calls.size() == static_cast<std::size_t>(BatchRows) || FCursor > 0;
@@ -72,7 +76,7 @@ TDeliveryReport TDelivery::quCallAfterPost() {
   // Marked first: if the program ends between the host's commit and ours, the next run looks the
   // calls up instead of storing them twice.
   const std::vector<qint64> ids = IdsOf(calls);
-  if (!FJournal.MarkInDoubt(ids, true)) return JournalFailed(report), report;
+  if (!FJournal.MarkInDoubt(ids, true)) return JournalFailed(report);
   std::vector<const TCallRow*> rows;
   rows.reserve(calls.size());
   for (const TWaitingCall& call : calls) rows.push_back(&call.Row);
@@ -128,9 +132,8 @@ void TDelivery::OneByOne(const std::vector<TWaitingCall>& calls, TDeliveryReport
   std::vector<qint64> taken;
   std::vector<qint64> settled;  // refused or not tried: certainly not stored
   std::vector<std::pair<qint64, QString>> refused;
-  bool lost = false;
   for (const TWaitingCall& call : calls) {
-    if (lost) {
+    if (report.ServerDown) {
       settled.push_back(call.Id);
       continue;
     }
@@ -143,22 +146,28 @@ void TDelivery::OneByOne(const std::vector<TWaitingCall>& calls, TDeliveryReport
         settled.push_back(call.Id);
         break;
       case TInsertOutcome::ioUnknown:  // this one stays in doubt
-        lost = true;
         report.ServerDown = true;
         report.Error = FStore.LastError();
         break;
     }
   }
   if (!MarkDelivered(taken, report)) return;
-  if (!FJournal.MarkInDoubt(settled, false)) return (void)JournalFailed(report);
+  if (!FJournal.MarkInDoubt(settled, false)) {
+    JournalFailed(report);
+    return;
+  }
   if (!refused.empty() && !report.ServerDown) report.Error = refused.back().second;
-  if (!FJournal.CountRefusals(refused, FClock(), FLastTaken, report.SetAside)) return (void)JournalFailed(report);
-  if (taken.empty() && !lost) {
+  if (!FJournal.CountRefusals(refused, FClock(), FLastTaken, report.SetAside)) {
+    JournalFailed(report);
+    return;
+  }
+  if (report.ServerDown) {
+    report.More = false;
+  } else if (taken.empty()) {
     // Step over them: the calls behind get their turn before these are tried again.
     FCursor = calls.back().Id;
     report.More = true;
   }
-  if (lost) report.More = false;
 }
 
 }  // namespace calls

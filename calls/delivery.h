@@ -40,7 +40,7 @@ class TDelivery {
  private:
   bool SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport& report);
   void OneByOne(const std::vector<TWaitingCall>& calls, TDeliveryReport& report);
-  bool JournalFailed(TDeliveryReport& report);
+  const TDeliveryReport& JournalFailed(TDeliveryReport& report);
   bool MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report);
 
   TJournal& FJournal;

@@ -111,26 +111,27 @@ bool TStoreWorker::ListDay() {
   if (!FWantDay) return true;
   auto list = std::make_shared<TDayList>();
   list->Day = *FWantDay;
-  list->FromServer = true;
   if (!FStore->ReadDay(list->Day, list->Rows)) {
     if (!FJournalDaySent) ListJournalDay();
     Down(FStore->LastError());
     return false;
   }
-  if (!FJournal->UndeliveredCalls(list->Rows, list->LastId)) emit Trouble(FJournal->LastError());
   FWantDay.reset();
-  emit DayListed(list);
+  SendDayList(list);
   return true;
 }
 
 void TStoreWorker::ListJournalDay() {
   auto list = std::make_shared<TDayList>();
   list->Day = *FWantDay;
-  if (!FJournal->DeliveredCalls(list->Day, list->Rows) ||
-      !FJournal->UndeliveredCalls(list->Rows, list->LastId)) {
-    emit Trouble(FJournal->LastError());
-  }
+  if (!FJournal->DeliveredCalls(list->Day, list->Rows)) emit Trouble(FJournal->LastError());
   FJournalDaySent = true;
+  SendDayList(list);
+}
+
+// The calls not yet delivered go at the end, whichever list they complete.
+void TStoreWorker::SendDayList(const TDayListPtr& list) {
+  if (!FJournal->UndeliveredCalls(list->Rows, list->LastId)) emit Trouble(FJournal->LastError());
   emit DayListed(list);
 }
 
@@ -163,8 +164,8 @@ TStoreWorker::TStep TStoreWorker::WriteStamp() {
 }
 
 void TStoreWorker::Down(const QString& error) {
+  // Since the first failure after the server was last reached.
   if (FStatus.Reachable || !FStatus.Tried) FStatus.Since = FClock();
-  FStatus.Reachable = false;
   Wait(error);
 }
 
@@ -178,7 +179,7 @@ void TStoreWorker::Wait(const QString& error) {
 
 void TStoreWorker::Report() {
   FStatus.Tried = true;
-  if (FStore->IsConnected()) FStatus.Reachable = true;
+  FStatus.Reachable = FStore->IsConnected();
   TJournalCounts counts;
   if (FJournal->Counts(counts)) {
     FStatus.Waiting = counts.Waiting;

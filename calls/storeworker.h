@@ -24,7 +24,7 @@ class TJournal;
 
 // What the operator is told of the host database.
 struct THostStatus {
-  bool Tried = false;      // no attempt has ended yet
+  bool Tried = false;      // false until the first attempt has ended
   bool Reachable = false;
   QString Error;           // the driver's text of the last failure (unreachable or refusing)
   QDateTime Since;         // unreachable since
@@ -38,7 +38,6 @@ struct TDayList {
   QDateTime Day;
   TRowBlocks Rows;
   qint64 LastId = 0;
-  bool FromServer = false;
 };
 using TDayListPtr = std::shared_ptr<TDayList>;  // one receiver: it may take the rows
 
@@ -82,6 +81,7 @@ class TStoreWorker : public QObject {
   bool ReadDate();
   bool ListDay();
   void ListJournalDay();
+  void SendDayList(const TDayListPtr& list);
   enum class TStep { stDone, stMore, stRefused, stDown };
   TStep Deliver();
   TStep WriteStamp();

@@ -25,6 +25,10 @@ namespace window {
 
 namespace {
 
+QDateTime LocalClock() {
+  return QDateTime::currentDateTime();
+}
+
 // Colours that follow the system's palette, which a form file cannot say.
 void ApplyColours(Ui::TfmtCall& ui) {
   for (QWidget* button : {ui.bb08, ui.bb05, ui.BitBtn1, ui.bb12}) {
@@ -54,7 +58,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
       ui(std::make_unique<Ui::TfmtCall>()),
       FJournal(std::move(journal)),
       FList(std::make_unique<calls::TCallListModel>()),
-      FHost(std::make_unique<THostWorker>(settings, journalPath, [] { return QDateTime::currentDateTime(); })),
+      FHost(std::make_unique<THostWorker>(settings, journalPath, LocalClock)),
       FStatus(std::make_unique<TStatusLine>()),
       Timer(new QTimer(this)),
       FErrorBox(std::move(errorBox)) {
@@ -76,8 +80,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   SP = std::make_unique<serial::TSerialPort>(std::move(watch));
   SP->SetCommPort(serial::TCommPort::cpCOM1);
   FLog = std::make_unique<TMemoLog>(*ui->Memo1);
-  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog,
-                                           [] { return QDateTime::currentDateTime(); });
+  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog, LocalClock);
   SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
   FGridModel = std::make_unique<TCallGridModel>();
   FGridModel->setSourceModel(FList.get());

@@ -8,6 +8,7 @@
 #include "delivery.h"
 #include "hostdatabase.h"
 #include "journal.h"
+#include "journalcounts.h"
 
 using namespace calls;
 using testsupport::TEngine;
@@ -44,11 +45,7 @@ class DeliveryTest : public testing::TestWithParam<TEngine> {
       ramas.push_back(row.front().toString().trimmed());
     return ramas;
   }
-  TJournalCounts Counts() {
-    TJournalCounts counts;
-    EXPECT_TRUE(Journal.Counts(counts));
-    return counts;
-  }
+  TJournalCounts Counts() { return CountsOf(Journal); }
 
   QTemporaryDir Folder;
   testsupport::THostDatabase Host{GetParam(), QStringLiteral("store-odbc")};

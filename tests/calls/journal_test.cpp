@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "journal.h"
+#include "journalcounts.h"
 
 using namespace calls;
 
@@ -31,11 +32,7 @@ class JournalTest : public testing::Test {
     EXPECT_TRUE(Journal.Append(lines, journaled)) << Journal.LastError().toStdString();
     return journaled;
   }
-  TJournalCounts Counts() {
-    TJournalCounts counts;
-    EXPECT_TRUE(Journal.Counts(counts));
-    return counts;
-  }
+  TJournalCounts Counts() { return CountsOf(Journal); }
 
   QTemporaryDir Folder;
   TJournal Journal{QStringLiteral("journal-test")};
