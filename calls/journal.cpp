@@ -143,7 +143,7 @@ bool TJournal::Exec(const QString& statement) {
   return query.exec(statement) || Fail(query.lastError().text());
 }
 
-bool TJournal::Open(const QString& path) {
+bool TJournal::Open(const QString& path, bool setAsideDamaged) {
   FPath = path;
   FSetAside.clear();
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) return Fail(QStringLiteral("folder cannot be made"));
@@ -154,6 +154,7 @@ bool TJournal::Open(const QString& path) {
       case TOpened::opFailed:
         return false;
       case TOpened::opDamaged:
+        if (!setAsideDamaged) return Fail(QStringLiteral("the journal is damaged"));
         QSqlDatabase::database(FConnectionName, false).close();
         SetFileAside(path);
         break;

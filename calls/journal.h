@@ -65,7 +65,9 @@ class TJournal {
   // Opens the file, creating it and its folder. A file that is not a journal database, or that fails
   // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun. False
   // when the file cannot be opened or written (LastError() has the path and the driver's text).
-  bool Open(const QString& path);
+  // A second connection to a journal already open elsewhere passes setAsideDamaged false: only the
+  // first may move the file.
+  bool Open(const QString& path, bool setAsideDamaged = true);
   QString SetAsideFile() const { return FSetAside; }
   QString LastError() const { return FError; }
 

@@ -23,7 +23,8 @@ void TStoreWorker::Start() {
   FRetry->setSingleShot(true);
   connect(FRetry, &QTimer::timeout, this, &TStoreWorker::Work);
   FJournal = std::make_unique<TJournal>(QStringLiteral("journal-worker"));
-  if (!FJournal->Open(FJournalPath)) emit Trouble(FJournal->LastError());
+  // The window opened it first and set a damaged file aside already.
+  if (!FJournal->Open(FJournalPath, false)) emit Trouble(FJournal->LastError());
   FStore = std::make_unique<TCallStore>(FSettings);
   FDelivery = std::make_unique<TDelivery>(*FJournal, *FStore, FClock);
   DeliverWaiting();
