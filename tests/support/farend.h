@@ -20,6 +20,17 @@ class TFarEnd {
 // A fresh line with "COM1" mapped to its near end; null, with the reason in error, when none can be made.
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error);
 
+// Counts the bytes that wait, unread, at the near end of the line that "COM1" leads to now. Made
+// before the port under test opens the near end: both systems let the two share it.
+class TNearEndWatch {
+ public:
+  virtual ~TNearEndWatch() = default;
+  // -1 when the count cannot be read.
+  virtual int Waiting() = 0;
+};
+// Null, with the reason in error, when the near end cannot be opened.
+std::unique_ptr<TNearEndWatch> WatchNearEnd(std::string& error);
+
 // What the system under the near end is known not to do, so the bodies can state it instead of
 // skipping. Wine shares a device whatever sharing mode the program asks for, and sets a rate termios
 // has no constant for through a custom divisor that a pseudo-terminal ignores (the line then holds

@@ -1,12 +1,12 @@
 // The logger as a process of its own, for tests that kill it or close it: the program's own start-up
 // (RunLogger) on the journal file given and the data source "alQuivarProd" with its own credentials,
 // started connected; the window closes when a line arrives on standard input, as Esc would close it.
-#include <unistd.h>
-
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QWidget>
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
 
 #include "startup.h"
 #include "storesettings.h"
@@ -17,11 +17,14 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "usage: logger_driver JOURNAL\n");
     return 2;
   }
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&input] {
-    input.setEnabled(false);
-    for (QWidget* window : QApplication::topLevelWidgets()) window->close();
-  });
+  // A blocking read of its own: Windows has no notifier for a pipe. The process ends under it.
+  std::thread([] {
+    std::string line;
+    std::getline(std::cin, line);
+    QMetaObject::invokeMethod(qApp, [] {
+      for (QWidget* window : QApplication::topLevelWidgets()) window->close();
+    });
+  }).detach();
   return window::RunLogger(calls::DefaultStoreSettings(), QString::fromLocal8Bit(argv[1]), {.Connect = true},
                            [](const QString& text) { std::fprintf(stderr, "%s\n", qUtf8Printable(text)); });
 }

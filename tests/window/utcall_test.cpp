@@ -209,7 +209,12 @@ class TfmtCallTest : public QObject {
     QFETCH(bool, timer);
     TFmtCallRig rig;
     rig.Show();
+#ifdef _WIN32
+    // COM1 is the far end's; the serial tests open a port Wine does not map.
+    if (missingDevice) QSKIP("COM1 cannot go missing under the test's Wine prefix");
+#else
     if (missingDevice) qputenv("LOGCHAMADAS_COM1", "/nonexistent/tty");
+#endif
     rig.Boxes.Arm();
     rig.Press(clicks);
     const std::optional<TBoxSeen> seen = rig.Boxes.Take();
@@ -245,7 +250,8 @@ class TfmtCallTest : public QObject {
     TFmtCallRig rig;
     rig.Show();
     rig.Press(QStringLiteral("C"));
-    QVERIFY(!SecondOpenSucceeds());  // the window holds COM1 for itself
+    // The window holds COM1 for itself (where the system refuses a second open).
+    QCOMPARE(SecondOpenSucceeds(), !testsupport::LineLimits().refusesSecondOpen);
     rig.Boxes.Arm();
     QTest::mouseClick(&rig.Button("bb12"), Qt::LeftButton);
     QVERIFY(!rig.Boxes.Take());

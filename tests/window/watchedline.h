@@ -3,12 +3,7 @@
 // send on it.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,12 +31,9 @@ class TWatchedLine {
     std::string error;
     FarEnd = testsupport::MakeFarEnd(error);
     if (!FarEnd) throw std::runtime_error("far end: " + error);
-    FObserver = ::open(std::getenv("LOGCHAMADAS_COM1"), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    if (FObserver < 0) throw std::runtime_error("cannot watch COM1's device");
+    FWatch = testsupport::WatchNearEnd(error);
+    if (!FWatch) throw std::runtime_error("cannot watch COM1: " + error);
   }
-  ~TWatchedLine() { ::close(FObserver); }
-  TWatchedLine(const TWatchedLine&) = delete;
-  TWatchedLine& operator=(const TWatchedLine&) = delete;
 
   // Puts bytes on the line; true once the device holds every byte sent since the last Drained() (a
   // pseudo-terminal delivers a moment late, and holds at most 4095 unread bytes).
@@ -51,7 +43,8 @@ class TWatchedLine {
     int waiting = 0;
     for (int i = 0; i < 500 && waiting < static_cast<int>(FSent); ++i) {
       if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      if (::ioctl(FObserver, FIONREAD, &waiting) != 0) return false;
+      waiting = FWatch->Waiting();
+      if (waiting < 0) return false;
     }
     return waiting == static_cast<int>(FSent);
   }
@@ -61,7 +54,7 @@ class TWatchedLine {
   std::unique_ptr<testsupport::TFarEnd> FarEnd;
 
  private:
-  int FObserver = -1;
+  std::unique_ptr<testsupport::TNearEndWatch> FWatch;
   std::size_t FSent = 0;
 };
 

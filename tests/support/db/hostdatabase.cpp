@@ -1,6 +1,8 @@
 #include "hostdatabase.h"
 
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -24,20 +26,41 @@ const char* OdbcInst =
     "[PostgreSQL Unicode]\n"
     "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n";
 
-// Qt unloads its ODBC plugin at exit and unixODBC with it, whose caches then look leaked to
-// LeakSanitizer: keep the driver manager's libraries loaded for the life of the process.
-void KeepOdbcLoaded() {
+[[noreturn]] void Throw(const QString& what) {
+  throw std::runtime_error(what.toStdString());
+}
+
+// The folder of the ODBC configuration, as this program opens it and as unixODBC reads it.
+struct TOdbcFolder {
+  QString Local;
+  QString Linux;
+};
+
+#ifdef _WIN32
+// Under Wine the driver manager is the Linux one, which sees only the environment Wine was started
+// with: the configuration goes where run-test pointed it, whatever folder the test asked for.
+TOdbcFolder PrepareOdbcFolder(const QString&) {
+  const QString linux = qEnvironmentVariable("ODBCSYSINI");
+  if (linux.isEmpty()) Throw(QStringLiteral("ODBCSYSINI is not set: run the test through run-test"));
+  // Wine's drive Z: is the Linux root.
+  return {QStringLiteral("Z:") + linux, linux};
+}
+#else
+TOdbcFolder PrepareOdbcFolder(const QString& folder) {
+  // Qt unloads its ODBC plugin at exit and unixODBC with it, whose caches then look leaked to
+  // LeakSanitizer: keep the driver manager's libraries loaded for the life of the process.
   static const bool kept = [] {
     for (const char* library : {"libodbc.so.2", "libodbcinst.so.2"})
       dlopen(library, RTLD_NOW | RTLD_NODELETE);
     return true;
   }();
   (void)kept;
+  const QString absolute = QDir(folder).absolutePath();
+  qputenv("ODBCSYSINI", QFile::encodeName(absolute));
+  qputenv("ODBCINI", QFile::encodeName(absolute + QStringLiteral("/odbc.ini")));
+  return {absolute, absolute};
 }
-
-[[noreturn]] void Throw(const QString& what) {
-  throw std::runtime_error(what.toStdString());
-}
+#endif
 
 void WriteFile(const QString& path, const QString& text) {
   QFile file(path);
@@ -101,23 +124,19 @@ THostDatabase::TConnectionName::~TConnectionName() {
 }
 
 THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(engine) {
-  KeepOdbcLoaded();
   if (engine == TEngine::Postgres) {
     FUser = TPostgresCluster::UserName();
     FPassword = TPostgresCluster::Password();
   }
-  const QString absolute = QDir(folder).absolutePath();
+  const TOdbcFolder odbc = PrepareOdbcFolder(folder);
   // unixODBC takes ODBCSYSINI once per process and keeps it.
-  static const QString firstFolder = absolute;
-  if (absolute != firstFolder) {
-    Throw(QStringLiteral("one ODBC folder per process: %1, not %2").arg(firstFolder, absolute));
+  static const QString firstFolder = odbc.Local;
+  if (odbc.Local != firstFolder) {
+    Throw(QStringLiteral("one ODBC folder per process: %1, not %2").arg(firstFolder, odbc.Local));
   }
-  QDir().mkpath(absolute);
-  WriteFile(absolute + QStringLiteral("/odbcinst.ini"), QString::fromLatin1(OdbcInst));
-  const QString sources = absolute + QStringLiteral("/odbc.ini");
-  WriteFile(sources, SourceSection(engine, absolute));
-  qputenv("ODBCSYSINI", QFile::encodeName(absolute));
-  qputenv("ODBCINI", QFile::encodeName(sources));
+  QDir().mkpath(odbc.Local);
+  WriteFile(odbc.Local + QStringLiteral("/odbcinst.ini"), QString::fromLatin1(OdbcInst));
+  WriteFile(odbc.Local + QStringLiteral("/odbc.ini"), SourceSection(engine, odbc.Linux));
   // unixODBC's driver manager keeps what it read of odbc.ini for 20 s, keyed by the search mode
   // among other things: a mode of its own per engine lets a process switch engines at once.
   qputenv("ODBCSEARCH", engine == TEngine::Sqlite ? "ODBC_USER_DSN" : "ODBC_BOTH_DSN");

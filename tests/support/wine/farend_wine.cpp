@@ -65,7 +65,34 @@ class TWineFarEnd final : public TFarEnd {
   SOCKET FSocket;
 };
 
+// A second handle on COM1 (Wine shares the device); ClearCommError counts its input queue unread.
+class TWineNearEndWatch final : public TNearEndWatch {
+ public:
+  explicit TWineNearEndWatch(HANDLE port) : FPort(port) {}
+  ~TWineNearEndWatch() override { CloseHandle(FPort); }
+  TWineNearEndWatch(const TWineNearEndWatch&) = delete;
+  TWineNearEndWatch& operator=(const TWineNearEndWatch&) = delete;
+
+  int Waiting() override {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(FPort, &errors, &status) ? static_cast<int>(status.cbInQue) : -1;
+  }
+
+ private:
+  HANDLE FPort;
+};
+
 }  // namespace
+
+std::unique_ptr<TNearEndWatch> WatchNearEnd(std::string& error) {
+  const HANDLE port = CreateFileA("\\\\.\\COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) {
+    error = "cannot open COM1 (Windows error " + std::to_string(GetLastError()) + ")";
+    return nullptr;
+  }
+  return std::make_unique<TWineNearEndWatch>(port);
+}
 
 TLineLimits LineLimits() {
   return {.refusesSecondOpen = false, .keepsRatesWithoutAConstant = false};
