@@ -15,14 +15,10 @@ endif()
 set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 
 # Windows: a setup program made with CPack's NSIS generator (Debian's makensis):
-#   cmake --build --preset mingw-qt --target logchamadas exchangesim
-#   cmake --build --preset mingw-qt --target package   ->   build/mingw-qt/logchamadas-<version>-win64.exe
+#   cmake --build --preset mingw --target package   ->   build/mingw/logchamadas-<version>-win64.exe
 # It installs for every user into Program Files, adds the Start-menu entry, offers the Startup-folder
 # shortcut, and its uninstaller removes what it installed only: the journal in %LOCALAPPDATA% stays.
 if(WIN32)
-  # Not every test and benchmark builds for Windows yet: packing must not build them all first, so build
-  # the two programs before the package target.
-  set(CMAKE_SKIP_PACKAGE_ALL_DEPENDENCY ON)
   install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/calls/sql/ DESTINATION sql COMPONENT programa)
   install(TARGETS exchangesim RUNTIME DESTINATION . COMPONENT simulador)
