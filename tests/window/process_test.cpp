@@ -2,7 +2,6 @@
 // calls wait for a stopped server, and closed while the server hangs.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -131,9 +130,3 @@ TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
 
 }  // namespace
 }  // namespace window
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

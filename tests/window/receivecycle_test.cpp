@@ -345,9 +345,3 @@ INSTANTIATE_TEST_SUITE_P(Postgres, ReceiveCycleTest, testing::Values(TEngine::Po
 
 }  // namespace
 }  // namespace window
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

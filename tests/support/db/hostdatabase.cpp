@@ -39,14 +39,15 @@ struct TOdbcFolder {
 #ifdef _WIN32
 // Under Wine the driver manager is the Linux one, which sees only the environment Wine was started
 // with: the configuration goes where run-test pointed it, whatever folder the test asked for.
-TOdbcFolder PrepareOdbcFolder(const QString&) {
+// One engine per process there: the search mode that lets a Linux process switch engines is fixed too.
+TOdbcFolder PrepareOdbcFolder(const QString&, TEngine) {
   const QString linux = qEnvironmentVariable("ODBCSYSINI");
   if (linux.isEmpty()) Throw(QStringLiteral("ODBCSYSINI is not set: run the test through run-test"));
   // Wine's drive Z: is the Linux root.
   return {QStringLiteral("Z:") + linux, linux};
 }
 #else
-TOdbcFolder PrepareOdbcFolder(const QString& folder) {
+TOdbcFolder PrepareOdbcFolder(const QString& folder, TEngine engine) {
   // Qt unloads its ODBC plugin at exit and unixODBC with it, whose caches then look leaked to
   // LeakSanitizer: keep the driver manager's libraries loaded for the life of the process.
   static const bool kept = [] {
@@ -58,6 +59,9 @@ TOdbcFolder PrepareOdbcFolder(const QString& folder) {
   const QString absolute = QDir(folder).absolutePath();
   qputenv("ODBCSYSINI", QFile::encodeName(absolute));
   qputenv("ODBCINI", QFile::encodeName(absolute + QStringLiteral("/odbc.ini")));
+  // unixODBC's driver manager keeps what it read of odbc.ini for 20 s, keyed by the search mode
+  // among other things: a mode of its own per engine lets a process switch engines at once.
+  qputenv("ODBCSEARCH", engine == TEngine::Sqlite ? "ODBC_USER_DSN" : "ODBC_BOTH_DSN");
   return {absolute, absolute};
 }
 #endif
@@ -128,7 +132,7 @@ THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(en
     FUser = TPostgresCluster::UserName();
     FPassword = TPostgresCluster::Password();
   }
-  const TOdbcFolder odbc = PrepareOdbcFolder(folder);
+  const TOdbcFolder odbc = PrepareOdbcFolder(folder, engine);
   // unixODBC takes ODBCSYSINI once per process and keeps it.
   static const QString firstFolder = odbc.Local;
   if (odbc.Local != firstFolder) {
@@ -137,9 +141,6 @@ THostDatabase::THostDatabase(TEngine engine, const QString& folder) : FEngine(en
   QDir().mkpath(odbc.Local);
   WriteFile(odbc.Local + QStringLiteral("/odbcinst.ini"), QString::fromLatin1(OdbcInst));
   WriteFile(odbc.Local + QStringLiteral("/odbc.ini"), SourceSection(engine, odbc.Linux));
-  // unixODBC's driver manager keeps what it read of odbc.ini for 20 s, keyed by the search mode
-  // among other things: a mode of its own per engine lets a process switch engines at once.
-  qputenv("ODBCSEARCH", engine == TEngine::Sqlite ? "ODBC_USER_DSN" : "ODBC_BOTH_DSN");
 
   FAdmin = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), FAdminName.Name);
   FAdmin.setDatabaseName(QStringLiteral("alQuivarProd"));
