@@ -34,7 +34,7 @@ struct TOptions {
 // Calls not yet in TBCALL after the last line: the worker is given this long to deliver them.
 constexpr std::chrono::seconds DrainLimit{300};
 
-class TCountingLog : public window::TLogSink {
+class TCountingLog : public capture::TLogSink {
  public:
   void AppendLine(const QString&) override { ++Lines; }
   void Clear() override {}
@@ -51,12 +51,12 @@ struct TIngestRig {
     Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
                                                    [] { return QDateTime::currentDateTime(); });
     qputenv("LOGCHAMADAS_COM1", portPath.toLocal8Bit());
-    auto watch = std::make_unique<window::TReadWatch>(serial::MakeSystemCommLayer());
-    window::TReadWatch& watched = *watch;
+    auto watch = std::make_unique<capture::TReadWatch>(serial::MakeSystemCommLayer());
+    capture::TReadWatch& watched = *watch;
     Port = std::make_unique<serial::TSerialPort>(std::move(watch));
     Port->SetCommPort(serial::TCommPort::cpCOM1);
     Port->SetBaudRate(serial::TBaudRate::br256000);
-    Cycle = std::make_unique<window::TReceiveCycle>(*Port, watched, Journal, List, *Worker, Log,
+    Cycle = std::make_unique<capture::TReceiveCycle>(*Port, watched, Journal, List, *Worker, Log,
                                                     [] { return QDateTime::currentDateTime(); });
     window::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
     Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {
@@ -85,7 +85,7 @@ struct TIngestRig {
   QObject Context;
   std::unique_ptr<window::THostWorker> Worker;
   std::unique_ptr<serial::TSerialPort> Port;
-  std::unique_ptr<window::TReceiveCycle> Cycle;
+  std::unique_ptr<capture::TReceiveCycle> Cycle;
 };
 
 // Busy times of the interface thread, in ms: the tick, and the worker's answers handled until the next.
@@ -131,7 +131,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
   std::optional<long> sent;
   long quietTicks = 0;
   // Ticks go on after the simulator is done until the line stays quiet: what it sent is drained.
-  for (auto due = TSteady::now(); !sent || quietTicks < 2 || hung; due += window::TimerInterval) {
+  for (auto due = TSteady::now(); !sent || quietTicks < 2 || hung; due += capture::TimerInterval) {
     const double answers = HandleAnswersUntil(due);
     if (hang && !hung && TSteady::now() >= hangFrom && TSteady::now() < hangUntil) {
       hung = std::make_unique<THungServer>();
@@ -148,7 +148,7 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
     quietTicks = rig.Log.Lines == logged ? quietTicks + 1 : 0;
     if (!sent) sent = simulator.LinesSent();
     // A tick longer than the interval delays the next; missed ticks are not made up.
-    due = std::max(due, TSteady::now() - window::TimerInterval);
+    due = std::max(due, TSteady::now() - capture::TimerInterval);
   }
   const auto lastTick = TSteady::now();
   while (rig.Waiting() > 0 && TSteady::now() - lastTick < DrainLimit && !Interrupted())

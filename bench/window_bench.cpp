@@ -31,7 +31,7 @@ namespace {
 struct TOptions {
   long Count = 10000;
   double Rate = 100;
-  int TickMs = static_cast<int>(window::TimerInterval.count());
+  int TickMs = static_cast<int>(capture::TimerInterval.count());
 };
 
 TOptions ParseOptions(const QStringList& args) {

@@ -20,7 +20,7 @@ set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 # shortcut, and its uninstaller removes what it installed only: the journal in %LOCALAPPDATA% stays.
 if(WIN32)
   install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/calls/sql/ DESTINATION sql COMPONENT programa)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION sql COMPONENT programa)
   install(TARGETS exchangesim RUNTIME DESTINATION . COMPONENT simulador)
 
   set(CPACK_GENERATOR NSIS)
@@ -106,7 +106,7 @@ install(FILES ${packaging_dir}/logchamadas.metainfo.xml DESTINATION ${CMAKE_INST
 install(FILES ${CMAKE_SOURCE_DIR}/window/resources/logchamadas.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${packaging_dir}/autostart.desktop DESTINATION ${share_dir})
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/calls/sql/ DESTINATION ${share_dir}/sql)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION ${share_dir}/sql)
 install(FILES ${packaging_out}/logchamadas.1.gz ${packaging_out}/logchamadas-exchangesim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/copyright ${changelog}.gz DESTINATION ${doc_dir})

@@ -2,7 +2,7 @@
 
 namespace window {
 
-THostWorker::THostWorker(const calls::TStoreSettings& settings, const QString& journalPath, TClock clock)
+THostWorker::THostWorker(const calls::TStoreSettings& settings, const QString& journalPath, calls::TClock clock)
     : FWorker(new calls::TStoreWorker(settings, journalPath, std::move(clock))) {
   FThread.setObjectName(QStringLiteral("dbWorker"));
   FWorker->moveToThread(&FThread);
@@ -36,7 +36,7 @@ bool THostWorker::Stop(std::chrono::milliseconds limit) {
   return FThread.wait(QDeadlineTimer(limit));
 }
 
-void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, const TReceiveCycle& cycle,
+void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, const capture::TReceiveCycle& cycle,
                       QObject& context) {
   QObject::connect(&worker, &calls::TStoreWorker::Delivered, &context,
                    [&list](const QList<qint64>& ids) { list.MarkDelivered({ids.begin(), ids.end()}); });

@@ -11,10 +11,10 @@
 
 namespace window {
 
-class THostWorker : public THostRequests {
+class THostWorker : public capture::THostRequests {
  public:
   // Starts the thread and the worker in it.
-  THostWorker(const calls::TStoreSettings& settings, const QString& journalPath, TClock clock);
+  THostWorker(const calls::TStoreSettings& settings, const QString& journalPath, calls::TClock clock);
   // Stop must have ended the worker by now.
   ~THostWorker() override;
   THostWorker(const THostWorker&) = delete;
@@ -39,7 +39,7 @@ class THostWorker : public THostRequests {
 
 // Keeps the grid's list in step with the worker: a day's list read replaces it (when it is the day
 // the cycle shows), delivered calls stop showing as waiting.
-void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, const TReceiveCycle& cycle,
+void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, const capture::TReceiveCycle& cycle,
                       QObject& context);
 
 }  // namespace window

@@ -16,7 +16,7 @@ const QColor Lime(0, 255, 0);
 // item's text margins.
 QSize LineSize(const QFontMetrics& metrics) {
   constexpr int Margins = 8;
-  return {metrics.horizontalAdvance(QString(LogLineWidth, QLatin1Char('0'))) + Margins, metrics.height()};
+  return {metrics.horizontalAdvance(QString(capture::LogLineWidth, QLatin1Char('0'))) + Margins, metrics.height()};
 }
 
 QListView& Styled(QListView& memo) {

@@ -12,7 +12,7 @@ namespace window {
 
 class TLogLines;
 
-class TMemoLog : public TLogSink {
+class TMemoLog : public capture::TLogSink {
  public:
   // Gives the view its look (lime on the window-text colour, "Arial" 9 pixels, a pointing hand) and
   // its lines.

@@ -75,12 +75,12 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   ApplyColours(*ui);
 
   // The cycle tells new bytes from the port's repeated text by watching the port's reads.
-  auto watch = std::make_unique<TReadWatch>(serial::MakeSystemCommLayer());
-  TReadWatch& watched = *watch;
+  auto watch = std::make_unique<capture::TReadWatch>(serial::MakeSystemCommLayer());
+  capture::TReadWatch& watched = *watch;
   SP = std::make_unique<serial::TSerialPort>(std::move(watch));
   SP->SetCommPort(serial::TCommPort::cpCOM1);
   FLog = std::make_unique<TMemoLog>(*ui->Memo1);
-  FCycle = std::make_unique<TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog, LocalClock);
+  FCycle = std::make_unique<capture::TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog, LocalClock);
   SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
   FGridModel = std::make_unique<TCallGridModel>();
   FGridModel->setSourceModel(FList.get());
@@ -89,7 +89,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   ShowStatus();
 
   Timer->setObjectName(QStringLiteral("Timer"));
-  Timer->setInterval(TimerInterval);
+  Timer->setInterval(capture::TimerInterval);
   connect(Timer, &QTimer::timeout, this, &TfmtCall::TimerTimer);
   connect(ui->bb08, &QPushButton::clicked, this, &TfmtCall::bb08Click);
   connect(ui->bb05, &QPushButton::clicked, this, &TfmtCall::bb05Click);
@@ -126,7 +126,7 @@ void TfmtCall::BindWorker() {
     ShowStatus();
   });
   connect(&worker, &calls::TStoreWorker::SetAside, this, [this](const QString& line, const QString& reason) {
-    FLog->AppendLine(QStringLiteral("Recusada pelo servidor: %1").arg(line.left(int(LogLineWidth))));
+    FLog->AppendLine(QStringLiteral("Recusada pelo servidor: %1").arg(line.left(int(capture::LogLineWidth))));
     FLog->AppendLine(QStringLiteral("  motivo: %1").arg(reason));
   });
   connect(&worker, &calls::TStoreWorker::Trouble, this, [this](const QString& text) { FLog->AppendLine(text); });

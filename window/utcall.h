@@ -16,6 +16,9 @@ class TfmtCall;
 namespace serial {
 class TSerialPort;
 }
+namespace capture {
+class TReceiveCycle;
+}
 namespace calls {
 class TCallListModel;
 class TJournal;
@@ -29,7 +32,6 @@ namespace window {
 class TCallGridModel;
 class THostWorker;
 class TMemoLog;
-class TReceiveCycle;
 class TStatusLine;
 
 // Given to the database worker at most this long to finish its statement when the window closes.
@@ -73,7 +75,7 @@ class TfmtCall : public QWidget {
   std::unique_ptr<TStatusLine> FStatus;
   std::unique_ptr<serial::TSerialPort> SP;
   std::unique_ptr<TMemoLog> FLog;
-  std::unique_ptr<TReceiveCycle> FCycle;
+  std::unique_ptr<capture::TReceiveCycle> FCycle;
   std::unique_ptr<TCallGridModel> FGridModel;
   QTimer* Timer;
   TWindowState FState;

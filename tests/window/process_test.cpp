@@ -17,7 +17,9 @@
 namespace window {
 namespace {
 
+using testsupport::CallLine;
 using testsupport::TEngine;
+using testsupport::TWatchedLine;
 
 class LoggerProcessTest : public testing::Test {
  protected:

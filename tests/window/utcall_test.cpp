@@ -40,6 +40,9 @@ namespace window {
 
 namespace {
 
+using testsupport::CallLine;
+using testsupport::TWatchedLine;
+
 const QString Started = QStringLiteral("Log de chamadas");
 const QString Connected = QStringLiteral("Log de Chamadas - CONECTADO");
 const QString Disconnected = QStringLiteral("Log de Chamadas - DESCONECTADO");

@@ -20,11 +20,15 @@
 #include "serialport.h"
 #include "watchedline.h"
 
-namespace window {
+namespace capture {
 namespace {
 
 using namespace std::string_literals;
+using testsupport::CallLine;
 using testsupport::TEngine;
+using testsupport::TWatchedLine;
+using window::FollowDeliveries;
+using window::THostWorker;
 
 const QDateTime Morning(QDate(2026, 12, 9), QTime(10, 20, 0));
 
@@ -344,4 +348,4 @@ INSTANTIATE_TEST_SUITE_P(Sqlite, ReceiveCycleTest, testing::Values(TEngine::Sqli
 INSTANTIATE_TEST_SUITE_P(Postgres, ReceiveCycleTest, testing::Values(TEngine::Postgres));
 
 }  // namespace
-}  // namespace window
+}  // namespace capture

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace window {
+namespace capture {
 
 TReadWatch::TReadWatch(std::unique_ptr<serial::TCommLayer> inner) : FInner(std::move(inner)) {}
 
@@ -47,4 +47,4 @@ bool TReadWatch::Close(serial::TCommHandle handle) {
   return FInner->Close(handle);
 }
 
-}  // namespace window
+}  // namespace capture

@@ -9,7 +9,7 @@
 #include "readwatch.h"
 #include "serialport.h"
 
-namespace window {
+namespace capture {
 
 TReceiveCycle::TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls::TJournal& journal,
                              calls::TCallListModel& list, THostRequests& host, TLogSink& log, TClock clock)
@@ -95,4 +95,4 @@ void TReceiveCycle::CheckDay() {
   FHost.OpenDay(FDay);
 }
 
-}  // namespace window
+}  // namespace capture

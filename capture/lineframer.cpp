@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace window {
+namespace capture {
 
 namespace {
 
@@ -47,4 +47,4 @@ void TLineFramer::EndLine(std::vector<TFramedLine>& lines) {
   FDropping = false;
 }
 
-}  // namespace window
+}  // namespace capture

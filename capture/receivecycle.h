@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "delivery.h"
 #include "journal.h"
 #include "lineframer.h"
+#include "localclock.h"
 
 namespace serial {
 class TSerialPort;
@@ -27,7 +27,7 @@ namespace calls {
 class TCallListModel;
 }
 
-namespace window {
+namespace capture {
 
 class TReadWatch;
 using calls::TClock;
@@ -95,4 +95,4 @@ class TReceiveCycle {
   bool FRefusing = false;  // lines are being refused: said once
 };
 
-}  // namespace window
+}  // namespace capture

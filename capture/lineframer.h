@@ -9,7 +9,7 @@
 
 #include "calllayout.h"
 
-namespace window {
+namespace capture {
 
 struct TFramedLine {
   std::string Text;       // the line's bytes, without its line end
@@ -42,4 +42,4 @@ class TLineFramer {
   bool FDropping = false;  // inside an over-long run: everything up to its end is dropped
 };
 
-}  // namespace window
+}  // namespace capture

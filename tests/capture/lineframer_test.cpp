@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace window {
+namespace capture {
 namespace {
 
 using namespace std::string_literals;
@@ -90,4 +90,4 @@ TEST(LineFramer, EveryByteOfAStreamCutAnywhereArrives) {
 }
 
 }  // namespace
-}  // namespace window
+}  // namespace capture

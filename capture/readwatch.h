@@ -8,7 +8,7 @@
 
 #include "comm.h"
 
-namespace window {
+namespace capture {
 
 // A comm layer that forwards every operation to another and notes each read that delivered bytes and
 // each open. The main window builds SP on it: TSerialPort
@@ -36,4 +36,4 @@ class TReadWatch : public serial::TCommLayer {
   bool FOpened = false;
 };
 
-}  // namespace window
+}  // namespace capture

@@ -5,17 +5,14 @@
 
 #include <QDateTime>
 #include <QString>
-#include <functional>
 #include <vector>
 
 #include "journal.h"
+#include "localclock.h"
 
 namespace calls {
 
 class TCallStore;
-
-// The local date and time now.
-using TClock = std::function<QDateTime()>;
 
 struct TDeliveryReport {
   std::vector<qint64> Delivered;   // journal ids now in the host database

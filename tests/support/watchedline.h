@@ -11,7 +11,7 @@
 
 #include "farend.h"
 
-namespace window {
+namespace testsupport {
 
 // A call line in the exchange's columns: when is "dd/mm/yyhh:mm:ss" (columns 1-16). Without a
 // personal code it stops at column 75, as an exchange that prints no codes does.
@@ -58,4 +58,4 @@ class TWatchedLine {
   std::size_t FSent = 0;
 };
 
-}  // namespace window
+}  // namespace testsupport
