@@ -29,10 +29,14 @@ bool TReceiveCycle::Connect(bool unattended) {
   return FKeeper.Connect(unattended);
 }
 
-bool TReceiveCycle::Disconnect() {
-  // Closing the port empties the driver's queue: what it holds is read and journaled first.
+void TReceiveCycle::Flush() {
   Read();
   WriteJournal();
+}
+
+bool TReceiveCycle::Disconnect() {
+  // Closing the port empties the driver's queue: what it holds is read and journaled first.
+  Flush();
   return FKeeper.Disconnect();
 }
 

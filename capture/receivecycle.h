@@ -70,7 +70,9 @@ class TReceiveCycle {
 
   // The operator's (or the unattended start's) connect; see TPortKeeper::Connect.
   bool Connect(bool unattended);
-  // Reads what the driver still holds and journals it, then lets the port go; what closing reported.
+  // Reads what the driver still holds and journals it (and the unfinished rest), port left open.
+  void Flush();
+  // Flushes, then lets the port go; what closing reported.
   bool Disconnect();
 
   // One tick of the timer: try a lost port again, read what waits, journal the lines it completes

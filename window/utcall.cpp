@@ -207,17 +207,17 @@ bool TfmtCall::MayClose() {
   ShowLine();
   const std::size_t unwritten = FCycle->Unwritten();
   if (unwritten == 0) return true;
-  const QString why = QStringLiteral("%1 linhas recebidas estão só na memória: o diário de chamadas não pode ser gravado (%2).")
-                          .arg(unwritten)
-                          .arg(FCycle->JournalError());
+  const QString why = (unwritten == 1 ? QStringLiteral("1 linha recebida está só na memória")
+                                       : QStringLiteral("%1 linhas recebidas estão só na memória").arg(unwritten)) +
+                      QStringLiteral(": o diário de chamadas não pode ser gravado (%1).").arg(FCycle->JournalError());
   if (FSessionEnding || qApp->isSavingSession()) {
-    FHistory->Note(QStringLiteral("fim da sessão: %1 Elas se perdem.").arg(why));
+    FHistory->Note(QStringLiteral("fim da sessão, perdidas: %1").arg(why));
     return true;
   }
   if (!FCloseQuestion(*this, why + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o programa aberto, "
-                                                   "elas são gravadas assim que o diário puder ser gravado.")))
+                                                   "são gravadas assim que o diário puder ser gravado.")))
     return false;
-  FHistory->Note(QStringLiteral("fechado pelo operador: %1 Elas se perdem.").arg(why));
+  FHistory->Note(QStringLiteral("fechado pelo operador, perdidas: %1").arg(why));
   return true;
 }
 
