@@ -4,10 +4,13 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "hostdatabase.h"
@@ -29,9 +32,10 @@ class LoggerProcessTest : public testing::Test {
     Cluster.Start();
   }
 
-  std::unique_ptr<QProcess> StartLogger() {
+  // Its standard error forwarded, or kept for the test to read.
+  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false) {
     auto logger = std::make_unique<QProcess>();
-    logger->setProcessChannelMode(QProcess::ForwardedChannels);
+    logger->setProcessChannelMode(keepStandardError ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     logger->setProcessEnvironment([this] {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
@@ -128,6 +132,72 @@ TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
   Close(*logger);
   std::printf("closed %lld ms after the request while the server hung\n", closing.elapsed());
   EXPECT_EQ(JournalRows(0), 3);
+}
+
+// Started connected before its USB adapter is there: no box, the port is tried until it appears, and
+// the calls are stored; standard error tells the story.
+TEST_F(LoggerProcessTest, ConnectedAtStartBeforeTheDeviceExistsItIsOpenedOnceItAppears) {
+  Line.FarEnd.reset();
+  testsupport::AwaitFarEnd();
+  auto logger = StartLogger(true);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  Line = TWatchedLine();
+  SendCalls(0, 3);
+  EXPECT_TRUE(WaitUntil([&] { return Stored() == 3; })) << Stored();
+  Close(*logger);
+  const QString history = QString::fromUtf8(logger->readAllStandardError());
+  EXPECT_TRUE(history.contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\S* "
+                                                                 "logchamadas: início, versão \\d"))))
+      << history.toStdString();
+  for (const char* change : {"logchamadas: porta COM1", " não abre: ", " de volta\n", "logchamadas: fim\n"})
+    EXPECT_TRUE(history.contains(QString::fromUtf8(change))) << change << "\n" << history.toStdString();
+}
+
+// A crash loop: the logger killed at random moments while the exchange writes lines in two pieces
+// each, the line's far end held open, so what comes while the logger is dead waits for its next start.
+// Every line reaches TBCALL once: the unfinished piece of a line is journaled with each tick's lines
+// and joined to the rest after the restart.
+TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
+  constexpr int Kills = 22;
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  std::atomic<bool> writing = true;
+  std::atomic<int> written = 0;
+  std::thread exchange([&, pieces = std::mt19937(seed + 1)]() mutable {
+    std::uniform_int_distribution<int> cut(5, 70);
+    std::uniform_int_distribution<int> pause(20, 250);
+    for (int i = 0; writing; ++i) {
+      const std::string line =
+          CallLine(QStringLiteral("09/12/2610:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')).toStdString(),
+                   std::to_string(1000 + i), "01134" + std::to_string(100000 + i)) +
+          "\r\n";
+      const auto at = static_cast<std::size_t>(cut(pieces));
+      if (!Line.FarEnd->Write(line.substr(0, at))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause(pieces)));
+      if (!Line.FarEnd->Write(line.substr(at))) return;
+      written = i + 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause(pieces)));
+    }
+  });
+  std::uniform_int_distribution<int> life(300, 2000);
+  for (int kill = 0; kill < Kills; ++kill) {
+    auto logger = StartLogger();
+    std::this_thread::sleep_for(std::chrono::milliseconds(life(random)));
+    logger->kill();
+    logger->waitForFinished();
+  }
+  auto logger = StartLogger();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  writing = false;
+  exchange.join();
+  WaitUntil([&] { return Stored() >= written; });
+  Close(*logger);
+  const int distinct = Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL"));
+  std::printf("crash loop (seed %u): %d kills, %d lines written, %d stored, %d lost, %d stored twice\n", seed, Kills,
+              written.load(), Stored(), written - distinct, Stored() - distinct);
+  EXPECT_EQ(distinct, written.load());
+  EXPECT_EQ(Stored(), distinct);
+  EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")), 0);
 }
 
 }  // namespace
