@@ -44,6 +44,12 @@ void TPortKeeper::Check() {
 
 bool TPortKeeper::Open() {
   if (!FPort.OpenPort()) return false;
+  // A device that opens but fails its first query is not there yet (Wine opens a COM port whose
+  // device is missing; an adapter may still be settling).
+  if (!FWatch.Answers()) {
+    FPort.ClosePort();
+    return false;
+  }
   FState = TPortState::psOpen;
   FSince = FClock();
   return true;

@@ -61,6 +61,13 @@ bool TReadWatch::Close(serial::TCommHandle handle) {
   return FInner->Close(handle);
 }
 
+bool TReadWatch::Answers() {
+  std::uint32_t waiting = 0;
+  if (FHandle != serial::InvalidCommHandle && FInner->ClearError(FHandle, waiting)) return true;
+  FFailure = FInner->LastErrorText();
+  return false;
+}
+
 bool TReadWatch::DriverErrors(serial::TLineErrors& counts) {
   return FHandle != serial::InvalidCommHandle && FInner->LineErrors(FHandle, counts);
 }

@@ -25,6 +25,8 @@ class TReadWatch : public serial::TCommLayer {
   // True once after a query or read of the open line failed; FailureText() says why.
   bool TakeLost();
   const std::string& FailureText() const { return FFailure; }
+  // Whether the open line answers its error query; false, with FailureText(), when it does not.
+  bool Answers();
   // The open line's driver error counts; false while closed or where the driver keeps none.
   bool DriverErrors(serial::TLineErrors& counts);
 
