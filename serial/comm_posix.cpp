@@ -98,14 +98,15 @@ class TPosixCommLayer final : public TCommLayer {
         bytesRead += static_cast<std::uint32_t>(got);
       } else if (got < 0 && errno == EINTR) {
         continue;
+      } else if (got < 0 && errno == EAGAIN) {
+        return true;  // fewer than counted (the driver swallowed flow-control bytes): nothing is wrong
       } else {
         // A tty reads 0 only once its far side hung up.
         if (got == 0) errno = EIO;
-        Failed();
-        break;  // nothing more waiting, or the far side is gone
+        return Failed();
       }
     }
-    return bytesRead == count;
+    return true;
   }
 
   // Reads and writes are synchronous, so there is never a pending one to abort: clearing is all.

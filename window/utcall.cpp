@@ -118,7 +118,10 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   ShowStatus();
   ShowLine();
   // At log-out or shut-down the window is closed with nobody to answer a box.
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { FSessionEnding = true; });
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+    FSessionEnding = true;
+    FCycle->Flush();
+  });
 
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(capture::TimerInterval);
@@ -135,7 +138,9 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
 
 TfmtCall::~TfmtCall() {
   Timer->stop();
-  SP->ClosePort();
+  // Also when no close event came (the session ended): what the driver holds is journaled first.
+  FCycle->Disconnect();
+  if (FCycle->Unwritten() > 0) FHistory->Note(QStringLiteral("fim, perdidas: %1").arg(UnwrittenText()));
   // The grid outlives the list as a child widget: unbind it before the list goes.
   ui->gr->setModel(nullptr);
   // SP outlives the cycle its handler calls.
@@ -205,20 +210,18 @@ bool TfmtCall::MayClose() {
   // The last bytes are read and journaled with the port still open, so staying loses nothing.
   FCycle->Flush();
   ShowLine();
+  // At the end of a session nobody answers a box: the history says what was lost.
+  if (FCycle->Unwritten() == 0 || FSessionEnding || qApp->isSavingSession()) return true;
+  return FCloseQuestion(*this, UnwrittenText() + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o "
+                                                                "programa aberto, são gravadas assim que o "
+                                                                "diário puder ser gravado."));
+}
+
+QString TfmtCall::UnwrittenText() const {
   const std::size_t unwritten = FCycle->Unwritten();
-  if (unwritten == 0) return true;
-  const QString why = (unwritten == 1 ? QStringLiteral("1 linha recebida está só na memória")
-                                       : QStringLiteral("%1 linhas recebidas estão só na memória").arg(unwritten)) +
-                      QStringLiteral(": o diário de chamadas não pode ser gravado (%1).").arg(FCycle->JournalError());
-  if (FSessionEnding || qApp->isSavingSession()) {
-    FHistory->Note(QStringLiteral("fim da sessão, perdidas: %1").arg(why));
-    return true;
-  }
-  if (!FCloseQuestion(*this, why + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o programa aberto, "
-                                                   "são gravadas assim que o diário puder ser gravado.")))
-    return false;
-  FHistory->Note(QStringLiteral("fechado pelo operador, perdidas: %1").arg(why));
-  return true;
+  return (unwritten == 1 ? QStringLiteral("1 linha recebida está só na memória")
+                         : QStringLiteral("%1 linhas recebidas estão só na memória").arg(unwritten)) +
+         QStringLiteral(": o diário de chamadas não pode ser gravado (%1).").arg(FCycle->JournalError());
 }
 
 // The grid shows the local day from the journal until the server answers; the server's date then

@@ -78,6 +78,8 @@ class TfmtCall : public QWidget {
   void ShowLine();
   // False when lines the journal could not take would be lost and the operator chose to stay.
   bool MayClose();
+  // How many received lines wait in memory, and why.
+  QString UnwrittenText() const;
 
   std::unique_ptr<Ui::TfmtCall> ui;
   std::unique_ptr<calls::TJournal> FJournal;
