@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -18,17 +17,18 @@ namespace {
 
 constexpr const char* kCom1Variable = "LOGCHAMADAS_COM1";
 
-// The link's path: in a folder of this process's own, made once.
+// The link's path: in a folder of this process's own, made once and removed at exit (the folder's
+// name in plain storage, which outlives the static objects the exit handler would otherwise race).
+char LinkFolder[32] = "/tmp/farend-XXXXXX";
+
 const std::string& LinkPath() {
   static const std::string path = [] {
-    std::array<char, 32> folder{};
-    std::snprintf(folder.data(), folder.size(), "/tmp/farend-XXXXXX");
-    if (::mkdtemp(folder.data()) == nullptr) return std::string();
+    if (::mkdtemp(LinkFolder) == nullptr) return std::string();
     std::atexit([] {
-      ::unlink(LinkPath().c_str());
-      ::rmdir(LinkPath().substr(0, LinkPath().rfind('/')).c_str());
+      ::unlink((std::string(LinkFolder) + "/com1").c_str());
+      ::rmdir(LinkFolder);
     });
-    return std::string(folder.data()) + "/com1";
+    return std::string(LinkFolder) + "/com1";
   }();
   return path;
 }
