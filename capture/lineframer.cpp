@@ -24,6 +24,7 @@ std::vector<TFramedLine> TLineFramer::Feed(std::string_view bytes) {
       lines.push_back({std::move(FTail), true});
       FTail.clear();
       FDropping = true;
+      FSeam = 0;
     } else if (!FDropping) {
       FTail.append(piece);
     }
@@ -34,6 +35,12 @@ std::vector<TFramedLine> TLineFramer::Feed(std::string_view bytes) {
   return lines;
 }
 
+void TLineFramer::Resume(std::string tail) {
+  FTail = std::move(tail);
+  FDropping = false;
+  Suspend();
+}
+
 std::vector<TFramedLine> TLineFramer::Idle() {
   std::vector<TFramedLine> lines;
   EndLine(lines);
@@ -42,9 +49,11 @@ std::vector<TFramedLine> TLineFramer::Idle() {
 
 void TLineFramer::EndLine(std::vector<TFramedLine>& lines) {
   // The end of a dropped run only closes it; its start was already reported.
-  if (!FDropping && !IsBlank(FTail)) lines.push_back({std::move(FTail), false});
+  const std::size_t seam = std::min(FSeam, FTail.size());
+  if (!FDropping && !IsBlank(FTail)) lines.push_back({std::move(FTail), false, seam});
   FTail.clear();
   FDropping = false;
+  FSeam = 0;
 }
 
 }  // namespace capture

@@ -14,6 +14,9 @@ namespace capture {
 struct TFramedLine {
   std::string Text;       // the line's bytes, without its line end
   bool Overflow = false;  // grew past MaxLineLength without an end: Text holds only its start
+  // How many of its first bytes came before the line was opened again (or before the program last
+  // ended): the two parts may be one line or two, which the caller decides.
+  std::size_t Seam = 0;
 };
 
 class TLineFramer {
@@ -34,12 +37,19 @@ class TLineFramer {
 
   // Bytes of an unfinished line held for the next read.
   std::size_t Pending() const { return FTail.size(); }
+  const std::string& Tail() const { return FTail; }
+
+  // The line was opened again: the unfinished tail so far may or may not go on in the next bytes.
+  void Suspend() { FSeam = FTail.size(); }
+  // Takes up the unfinished tail an earlier run of the program left, as suspended.
+  void Resume(std::string tail);
 
  private:
   void EndLine(std::vector<TFramedLine>& lines);
 
   std::string FTail;
   bool FDropping = false;  // inside an over-long run: everything up to its end is dropped
+  std::size_t FSeam = 0;
 };
 
 }  // namespace capture

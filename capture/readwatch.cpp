@@ -14,9 +14,22 @@ bool TReadWatch::TakeOpened() {
   return std::exchange(FOpened, false);
 }
 
+bool TReadWatch::TakeLost() {
+  return std::exchange(FLost, false);
+}
+
+bool TReadWatch::Fail() {
+  FLost = true;
+  FFailure = FInner->LastErrorText();
+  return false;
+}
+
 serial::TCommHandle TReadWatch::Open(const std::string& deviceName) {
   FOpened = true;
-  return FInner->Open(deviceName);
+  FLost = false;
+  FHandle = FInner->Open(deviceName);
+  if (FHandle == serial::InvalidCommHandle) FFailure = FInner->LastErrorText();
+  return FHandle;
 }
 
 bool TReadWatch::GetState(serial::TCommHandle handle, serial::TLineSettings& settings) {
@@ -28,7 +41,7 @@ bool TReadWatch::SetState(serial::TCommHandle handle, const serial::TLineSetting
 }
 
 bool TReadWatch::ClearError(serial::TCommHandle handle, std::uint32_t& bytesWaiting) {
-  return FInner->ClearError(handle, bytesWaiting);
+  return FInner->ClearError(handle, bytesWaiting) || Fail();
 }
 
 bool TReadWatch::Read(serial::TCommHandle handle, char* buffer, std::uint32_t count,
@@ -36,7 +49,7 @@ bool TReadWatch::Read(serial::TCommHandle handle, char* buffer, std::uint32_t co
   const bool ok = FInner->Read(handle, buffer, count, bytesRead);
   // The component keeps whatever count the read reports, even from a failed read.
   if (bytesRead > 0) FReceived = true;
-  return ok;
+  return ok || Fail();
 }
 
 bool TReadWatch::Purge(serial::TCommHandle handle, std::uint32_t flags) {
@@ -44,7 +57,31 @@ bool TReadWatch::Purge(serial::TCommHandle handle, std::uint32_t flags) {
 }
 
 bool TReadWatch::Close(serial::TCommHandle handle) {
+  if (handle == FHandle) FHandle = serial::InvalidCommHandle;
   return FInner->Close(handle);
+}
+
+bool TReadWatch::Answers() {
+  std::uint32_t waiting = 0;
+  if (FHandle != serial::InvalidCommHandle && FInner->ClearError(FHandle, waiting)) return true;
+  FFailure = FInner->LastErrorText();
+  return false;
+}
+
+bool TReadWatch::DriverErrors(serial::TLineErrors& counts) {
+  return FHandle != serial::InvalidCommHandle && FInner->LineErrors(FHandle, counts);
+}
+
+bool TReadWatch::LineErrors(serial::TCommHandle handle, serial::TLineErrors& counts) {
+  return FInner->LineErrors(handle, counts);
+}
+
+std::string TReadWatch::LastErrorText() const {
+  return FInner->LastErrorText();
+}
+
+std::string TReadWatch::Describe(const std::string& deviceName) const {
+  return FInner->Describe(deviceName);
 }
 
 }  // namespace capture

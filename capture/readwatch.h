@@ -10,9 +10,10 @@
 
 namespace capture {
 
-// A comm layer that forwards every operation to another and notes each read that delivered bytes and
-// each open. The main window builds SP on it: TSerialPort
-// sp(std::make_unique<TReadWatch>(MakeSystemCommLayer())).
+// A comm layer that forwards every operation to another and notes each read that delivered bytes,
+// each open, and each failing query or read: the port component ignores those failures, but they
+// mean the device is lost (its far end hung up, it was unplugged). The main window builds SP on it:
+// TSerialPort sp(std::make_unique<TReadWatch>(MakeSystemCommLayer())).
 class TReadWatch : public serial::TCommLayer {
  public:
   explicit TReadWatch(std::unique_ptr<serial::TCommLayer> inner);
@@ -21,6 +22,13 @@ class TReadWatch : public serial::TCommLayer {
   bool TakeReceived();
   // True once after each open of the line.
   bool TakeOpened();
+  // True once after a query or read of the open line failed; FailureText() says why.
+  bool TakeLost();
+  const std::string& FailureText() const { return FFailure; }
+  // Whether the open line answers its error query; false, with FailureText(), when it does not.
+  bool Answers();
+  // The open line's driver error counts; false while closed or where the driver keeps none.
+  bool DriverErrors(serial::TLineErrors& counts);
 
   serial::TCommHandle Open(const std::string& deviceName) override;
   bool GetState(serial::TCommHandle handle, serial::TLineSettings& settings) override;
@@ -29,11 +37,19 @@ class TReadWatch : public serial::TCommLayer {
   bool Read(serial::TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override;
   bool Purge(serial::TCommHandle handle, std::uint32_t flags) override;
   bool Close(serial::TCommHandle handle) override;
+  bool LineErrors(serial::TCommHandle handle, serial::TLineErrors& counts) override;
+  std::string LastErrorText() const override;
+  std::string Describe(const std::string& deviceName) const override;
 
  private:
+  bool Fail();
+
   std::unique_ptr<serial::TCommLayer> FInner;
   bool FReceived = false;
   bool FOpened = false;
+  bool FLost = false;
+  serial::TCommHandle FHandle = serial::InvalidCommHandle;
+  std::string FFailure;
 };
 
 }  // namespace capture

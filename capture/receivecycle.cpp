@@ -19,21 +19,51 @@ TReceiveCycle::TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls
       FList(list),
       FHost(host),
       FLog(log),
-      FClock(std::move(clock)) {}
+      FClock(std::move(clock)),
+      FKeeper(port, watch, FClock) {
+  // Unreadable here, the tail simply stays in the journal: the next start takes it up.
+  if (FJournal.Tail(FKeptTail)) FFramer.Resume(FKeptTail);
+}
+
+bool TReceiveCycle::Connect(bool unattended) {
+  return FKeeper.Connect(unattended);
+}
+
+void TReceiveCycle::Flush() {
+  Read();
+  WriteJournal();
+}
+
+bool TReceiveCycle::Disconnect() {
+  // Closing the port empties the driver's queue: what it holds is read and journaled first.
+  Flush();
+  return FKeeper.Disconnect();
+}
 
 void TReceiveCycle::TimerTimer() {
-  FReceivedThisTick = false;
-  // Closing the port threw away the rest of an unfinished line: it must not be joined to the first
-  // bytes after the new open.
-  if (FWatch.TakeOpened()) TakeLines(FFramer.Idle());
-  std::string unused;
-  FPort.ReceiveData(unused);
+  FKeeper.Retry();
+  Read();
   // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
   if (!FReceivedThisTick) TakeLines(FFramer.Idle());
   WriteJournal();
   // The host system learns of every transmission; the worker writes only the latest of those waiting.
   if (FReceivedThisTick) FHost.Stamp(FClock());
+  serial::TLineErrors counts;
+  FCounted = FWatch.DriverErrors(counts);
+  if (FCounted) FHealth.DriverErrors(counts, FClock());
+  FKeeper.Check();
   CheckDay();
+}
+
+void TReceiveCycle::Read() {
+  FReceivedThisTick = false;
+  // The rest of a line cut by closing the port may or may not follow after the new open.
+  if (FWatch.TakeOpened()) {
+    FFramer.Suspend();
+    FHealth.Opened();
+  }
+  std::string unused;
+  FPort.ReceiveData(unused);
 }
 
 void TReceiveCycle::SPAfterReceive(const std::string& data) {
@@ -45,32 +75,53 @@ void TReceiveCycle::SPAfterReceive(const std::string& data) {
 void TReceiveCycle::TakeLines(std::vector<TFramedLine> lines) {
   const QDateTime now = FClock();
   for (TFramedLine& line : lines) {
-    const std::string_view shown = std::string_view(line.Text).substr(0, LogLineWidth);
-    FLog.AppendLine(QString::fromStdString(calls::Cp1252ToUtf8(shown)));
-    if (FUnwritten.size() >= MaxUnwritten) {
-      // The oldest are kept: they are the ones the exchange will not send again.
-      if (!std::exchange(FRefusing, true)) {
-        FLog.AppendLine(QStringLiteral("Linhas recusadas: %1 linhas aguardam a gravação do diário").arg(MaxUnwritten));
+    // The bytes from before the port was opened again (or the program started) belong to the line
+    // only when the two parts make one call that the new part alone does not.
+    if (line.Seam > 0 && line.Seam < line.Text.size()) {
+      const std::string_view head = std::string_view(line.Text).substr(line.Seam);
+      if (!calls::DecodeCallLine(line.Text, now.date().year()) || calls::DecodeCallLine(head, now.date().year())) {
+        TFramedLine rest{std::string(head), false};
+        line.Text.resize(line.Seam);
+        TakeLine(std::move(line), now);
+        TakeLine(std::move(rest), now);
+        continue;
       }
-      continue;
     }
-    std::optional<calls::TCallRecord> call;
-    if (!line.Overflow) call = calls::DecodeCallLine(line.Text, now.date().year());
-    FUnwritten.push_back({now, std::move(line.Text), std::move(call)});
+    TakeLine(std::move(line), now);
   }
+}
+
+void TReceiveCycle::TakeLine(TFramedLine line, const QDateTime& now) {
+  const std::string_view shown = std::string_view(line.Text).substr(0, LogLineWidth);
+  FLog.AppendLine(QString::fromStdString(calls::Cp1252ToUtf8(shown)));
+  if (FUnwritten.size() >= MaxUnwritten) {
+    // The oldest are kept: they are the ones the exchange will not send again.
+    if (!std::exchange(FRefusing, true)) {
+      FLog.AppendLine(QStringLiteral("Linhas recusadas: %1 linhas aguardam a gravação do diário").arg(MaxUnwritten));
+    }
+    return;
+  }
+  std::optional<calls::TCallRecord> call;
+  if (!line.Overflow) call = calls::DecodeCallLine(line.Text, now.date().year());
+  FHealth.Line(call.has_value(), now);
+  FUnwritten.push_back({now, std::move(line.Text), std::move(call)});
 }
 
 // One transaction for all of a tick's lines: a line counts as received once it is on disk, so only
 // then does a call reach the grid or the worker.
 void TReceiveCycle::WriteJournal() {
-  if (FUnwritten.empty()) return;
+  // The unfinished tail goes with the lines, so a line whose first bytes came before a crash is
+  // whole after the restart.
+  const std::string& tail = FFramer.Tail();
+  if (FUnwritten.empty() && tail == FKeptTail) return;
   std::vector<calls::TJournaled> journaled;
-  if (!FJournal.Append(FUnwritten, journaled)) {
+  if (!FJournal.Append(FUnwritten, journaled, &tail)) {
     if (!std::exchange(FJournalFailing, true)) {
       FLog.AppendLine(QStringLiteral("Não foi possível gravar o diário de chamadas: %1").arg(FJournal.LastError()));
     }
     return;
   }
+  FKeptTail = tail;
   if (std::exchange(FJournalFailing, false)) FLog.AppendLine(QStringLiteral("Diário de chamadas gravado."));
   FRefusing = false;
   bool newCalls = false;
@@ -84,6 +135,23 @@ void TReceiveCycle::WriteJournal() {
   }
   FUnwritten.clear();
   if (newCalls) FHost.DeliverWaiting();
+}
+
+TLineStatus TReceiveCycle::Line() const {
+  TLineStatus status;
+  status.Port = FKeeper.State();
+  status.Device = FKeeper.Device();
+  status.Error = FKeeper.Error();
+  status.Since = FKeeper.Since();
+  status.Unreadable = FHealth.Unreadable();
+  status.UnreadableSince = FHealth.Since();
+  status.NoCalls = FHealth.NoCalls();
+  status.Recent = FHealth.Recent();
+  status.Counted = FCounted;
+  status.Errors = FHealth.Errors();
+  status.Settings = LineSettingsText(FPort);
+  status.LastLine = FHealth.LastLine();
+  return status;
 }
 
 void TReceiveCycle::CheckDay() {

@@ -6,7 +6,9 @@
 //
 // The main window owns one, binds SP.AfterReceive to SPAfterReceive and its timer (TimerInterval,
 // disabled until connected) to TimerTimer, gives it FDataAtual from FormShow and shows the log in
-// Memo1 through a TLogSink. SP must be built on the TReadWatch given here (see readwatch.h).
+// Memo1 through a TLogSink. SP must be built on the TReadWatch given here (see readwatch.h). The
+// window connects and disconnects through the cycle, which keeps the port open (TPortKeeper) and
+// judges what the line brings (TLineHealth); Line() is the line's state for the status line.
 #pragma once
 
 #include <QDateTime>
@@ -18,7 +20,10 @@
 
 #include "journal.h"
 #include "lineframer.h"
+#include "linehealth.h"
+#include "linestatus.h"
 #include "localclock.h"
+#include "portkeeper.h"
 
 namespace serial {
 class TSerialPort;
@@ -59,10 +64,19 @@ class TReceiveCycle {
   // Lines held in memory while the journal cannot be written; beyond this new lines are refused.
   static constexpr std::size_t MaxUnwritten = 100000;
 
+  // Takes up the unfinished line an earlier run left in the journal.
   TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls::TJournal& journal,
                 calls::TCallListModel& list, THostRequests& host, TLogSink& log, TClock clock);
 
-  // One tick of the timer: read what waits, journal the lines it completes, check the day.
+  // The operator's (or the unattended start's) connect; see TPortKeeper::Connect.
+  bool Connect(bool unattended);
+  // Reads what the driver still holds and journals it (and the unfinished rest), port left open.
+  void Flush();
+  // Flushes, then lets the port go; what closing reported.
+  bool Disconnect();
+
+  // One tick of the timer: try a lost port again, read what waits, journal the lines it completes
+  // and the unfinished rest, let a failing port go, check the day.
   void TimerTimer();
   // One read's bytes, as the port's AfterReceive hands them over; a repeat of the previous read's
   // text (the port found nothing new) is recognised and ignored.
@@ -72,11 +86,18 @@ class TReceiveCycle {
   QDateTime FDataAtual() const { return FDay; }
   void SetDataAtual(const QDateTime& day) { FDay = day; }
 
-  // Lines received but not yet on disk.
+  // Lines received but not yet on disk, and why (the journal's last error).
   std::size_t Unwritten() const { return FUnwritten.size(); }
+  QString JournalError() const { return FJournal.LastError(); }
+  bool JournalFailing() const { return FJournalFailing; }
+
+  // The line's state as the status line shows it.
+  TLineStatus Line() const;
 
  private:
+  void Read();
   void TakeLines(std::vector<TFramedLine> lines);
+  void TakeLine(TFramedLine line, const QDateTime& now);
   void WriteJournal();
   void CheckDay();
 
@@ -87,7 +108,11 @@ class TReceiveCycle {
   THostRequests& FHost;
   TLogSink& FLog;
   TClock FClock;
+  TPortKeeper FKeeper;
+  TLineHealth FHealth;
+  bool FCounted = false;  // the driver keeps line error counts
   TLineFramer FFramer;
+  std::string FKeptTail;  // the unfinished line as the journal holds it
   QDateTime FDay;
   bool FReceivedThisTick = false;
   std::vector<calls::TReceivedLine> FUnwritten;  // arrival order

@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "journaltail.h"
+
 namespace calls {
 
 namespace {
@@ -31,6 +33,7 @@ const char* const Schema[] = {
     "CREATE INDEX IF NOT EXISTS TBDIAR_BYTE ON TBDIAR (BYTE)",
     "CREATE INDEX IF NOT EXISTS TBDIAR_RECE ON TBDIAR (HORA_RECE)",
     "CREATE INDEX IF NOT EXISTS TBDIAR_DATA ON TBDIAR (DATA) WHERE SITU = 1",
+    TailSchema,
 };
 
 enum TSitu { stWaiting = 0, stDelivered = 1, stRefused = 2, stNotACall = 3 };
@@ -202,7 +205,8 @@ bool TJournal::CreateSchema() {
   return true;
 }
 
-bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled) {
+bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled,
+                      const std::string* tail) {
   QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
   journaled.assign(lines.size(), {});
   if (QString error; !BeginWrite(db, error)) return Fail(error);
@@ -239,7 +243,8 @@ bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJour
     if (!insert.exec()) break;
     journaled[i].Id = insert.lastInsertId().toLongLong();
   }
-  const QSqlError error = resent.lastError().isValid() ? resent.lastError() : insert.lastError();
+  QSqlError error = resent.lastError().isValid() ? resent.lastError() : insert.lastError();
+  if (!error.isValid() && tail != nullptr) error = KeepTail(db, *tail);
   if (error.isValid() || !db.commit()) {
     const QString text = error.isValid() ? error.text() : db.lastError().text();
     db.rollback();

@@ -72,8 +72,12 @@ class TJournal {
   QString LastError() const { return FError; }
 
   // Writes the lines in one transaction, in order; fills what became of each. False (nothing
-  // written) when the transaction could not be committed.
-  bool Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled);
+  // written) when the transaction could not be committed. With tail, the unfinished end of the
+  // line as it stands after these lines is kept in the same transaction (an empty one drops it).
+  bool Append(const std::vector<TReceivedLine>& lines, std::vector<TJournaled>& journaled,
+              const std::string* tail = nullptr);
+  // The unfinished end of the line the last Append with a tail kept (empty when none).
+  bool Tail(std::string& tail);
 
   // Up to limit waiting calls with an id above afterId, in arrival order.
   bool Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& calls);

@@ -52,6 +52,16 @@ struct TLineSettings {
   friend bool operator==(const TLineSettings&, const TLineSettings&) = default;
 };
 
+// Line errors a driver counted on an open handle since it opened.
+struct TLineErrors {
+  std::uint32_t Frame = 0;
+  std::uint32_t Parity = 0;
+  std::uint32_t Overrun = 0;
+  std::uint32_t Break = 0;
+
+  friend bool operator==(const TLineErrors&, const TLineErrors&) = default;
+};
+
 // Purge selectors, as the Win32 PurgeComm flags.
 namespace purge {
 inline constexpr std::uint32_t TxAbort = 0x0001;
@@ -60,6 +70,8 @@ inline constexpr std::uint32_t TxClear = 0x0004;
 inline constexpr std::uint32_t RxClear = 0x0008;
 }  // namespace purge
 
+// An open, a failing query or a failing read never waits: the receive cycle calls them on the
+// interface thread, also to try a lost device again.
 class TCommLayer {
  public:
   virtual ~TCommLayer() = default;
@@ -73,6 +85,14 @@ class TCommLayer {
   virtual bool Read(TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) = 0;
   virtual bool Purge(TCommHandle handle, std::uint32_t flags) = 0;
   virtual bool Close(TCommHandle handle) = 0;
+
+  // The line errors the driver counted since the handle opened; false when the driver or device keeps
+  // no counts (a pseudo-terminal, a network connection), which is no failure.
+  virtual bool LineErrors(TCommHandle /*handle*/, TLineErrors& /*counts*/) { return false; }
+  // The system's words for why the last failing operation failed; empty when this layer cannot tell.
+  virtual std::string LastErrorText() const { return {}; }
+  // The device a name leads to, as the operator should read it ("COM1 (/dev/ttyUSB0)").
+  virtual std::string Describe(const std::string& deviceName) const { return deviceName; }
 };
 
 // The implementation for the system this program was built for.

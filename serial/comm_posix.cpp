@@ -2,11 +2,13 @@
 // not), non-blocking and raw. Settings termios has no place for are remembered per handle so that
 // GetState returns what SetState wrote.
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "comm.h"
@@ -49,10 +51,15 @@ class TPosixCommLayer final : public TCommLayer {
 
   TCommHandle Open(const std::string& deviceName) override {
     const std::string path = CommDevicePath(deviceName);
-    if (path.empty()) return InvalidCommHandle;
+    if (path.empty()) {
+      FLastError = "no such port";
+      return InvalidCommHandle;
+    }
+    // O_NONBLOCK: the open waits neither for carrier nor for a device that is slow to answer.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return InvalidCommHandle;
+    if (fd < 0) return Failed(), InvalidCommHandle;
     if (!Claim(fd)) {
+      Failed();
       ::close(fd);
       return InvalidCommHandle;
     }
@@ -78,7 +85,7 @@ class TPosixCommLayer final : public TCommLayer {
   // A tty has no error state to clear: framing and parity errors arrive inline with the data.
   bool ClearError(TCommHandle handle, std::uint32_t& bytesWaiting) override {
     int waiting = 0;
-    if (::ioctl(Descriptor(handle), TIOCINQ, &waiting) != 0 || waiting < 0) return false;
+    if (::ioctl(Descriptor(handle), TIOCINQ, &waiting) != 0 || waiting < 0) return Failed();
     bytesWaiting = static_cast<std::uint32_t>(waiting);
     return true;
   }
@@ -91,11 +98,15 @@ class TPosixCommLayer final : public TCommLayer {
         bytesRead += static_cast<std::uint32_t>(got);
       } else if (got < 0 && errno == EINTR) {
         continue;
+      } else if (got < 0 && errno == EAGAIN) {
+        return true;  // fewer than counted (the driver swallowed flow-control bytes): nothing is wrong
       } else {
-        break;  // nothing more waiting, or the far side is gone
+        // A tty reads 0 only once its far side hung up.
+        if (got == 0) errno = EIO;
+        return Failed();
       }
     }
-    return bytesRead == count;
+    return true;
   }
 
   // Reads and writes are synchronous, so there is never a pending one to abort: clearing is all.
@@ -113,11 +124,33 @@ class TPosixCommLayer final : public TCommLayer {
     return Release(fd);
   }
 
+  // Real UARTs and most USB adapters count; a pseudo-terminal answers ENOTTY: no counts, no fault.
+  bool LineErrors(TCommHandle handle, TLineErrors& counts) override {
+    serial_icounter_struct icount{};
+    if (::ioctl(Descriptor(handle), TIOCGICOUNT, &icount) != 0) return false;
+    counts = {static_cast<std::uint32_t>(icount.frame), static_cast<std::uint32_t>(icount.parity),
+              static_cast<std::uint32_t>(icount.overrun + icount.buf_overrun), static_cast<std::uint32_t>(icount.brk)};
+    return true;
+  }
+
+  std::string LastErrorText() const override { return FLastError; }
+
+  std::string Describe(const std::string& deviceName) const override {
+    const std::string path = CommDevicePath(deviceName);
+    return path.empty() ? deviceName : deviceName + " (" + path + ")";
+  }
+
  private:
   // Another opener of the same tty must not find it still exclusive; the lock goes with the descriptor.
   static bool Release(int fd) {
     ::ioctl(fd, TIOCNXCL);
     return ::close(fd) == 0;
+  }
+
+  // Notes errno's text; false, for the caller to return.
+  bool Failed() {
+    FLastError = std::strerror(errno);
+    return false;
   }
 
   const TLineSettings& Kept(TCommHandle handle) const {
@@ -126,6 +159,7 @@ class TPosixCommLayer final : public TCommLayer {
   }
 
   std::map<int, TLineSettings> FKept;
+  std::string FLastError;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The comm layer over the Win32 communications API.
 #include <windows.h>
 
+#include <map>
+
 #include "comm.h"
 #include "dcbflags.h"
 
@@ -18,7 +20,7 @@ class TWin32Comm final : public TCommLayer {
     const std::string path = "\\\\.\\" + deviceName;
     HANDLE handle =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return InvalidCommHandle;
+    if (handle == INVALID_HANDLE_VALUE) return Failed(), InvalidCommHandle;
     // A read returns at once with what is queued: the receive cycle polls and must never wait.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -67,16 +69,24 @@ class TWin32Comm final : public TCommLayer {
     DWORD errors = 0;
     COMSTAT status{};
     const bool ok = ClearCommError(Native(handle), &errors, &status) != 0;
-    // With the far side gone the call fails (ERROR_BAD_COMMAND) and reports nothing waiting.
+    // With the far side gone, or a USB adapter pulled, the call fails (ERROR_BAD_COMMAND,
+    // ERROR_ACCESS_DENIED) and reports nothing waiting.
     bytesWaiting = ok ? status.cbInQue : 0;
-    return ok;
+    if (!ok) return Failed();
+    // The flags say only whether errors happened since the last call: count them here.
+    TLineErrors& counts = FErrors[handle];
+    counts.Frame += (errors & CE_FRAME) != 0;
+    counts.Parity += (errors & CE_RXPARITY) != 0;
+    counts.Overrun += (errors & (CE_OVERRUN | CE_RXOVER)) != 0;
+    counts.Break += (errors & CE_BREAK) != 0;
+    return true;
   }
 
   bool Read(TCommHandle handle, char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
     DWORD done = 0;
     const bool ok = ReadFile(Native(handle), buffer, count, &done, nullptr) != 0;
     bytesRead = done;
-    return ok;
+    return ok || Failed();
   }
 
   bool Purge(TCommHandle handle, std::uint32_t flags) override {
@@ -86,8 +96,34 @@ class TWin32Comm final : public TCommLayer {
   // INVALID_HANDLE_VALUE is also the current process's pseudo-handle, which CloseHandle "closes"
   // with success; a port that is not open has nothing to close.
   bool Close(TCommHandle handle) override {
+    FErrors.erase(handle);
     return handle != InvalidCommHandle && CloseHandle(Native(handle)) != 0;
   }
+
+  bool LineErrors(TCommHandle handle, TLineErrors& counts) override {
+    const auto found = FErrors.find(handle);
+    counts = found != FErrors.end() ? found->second : TLineErrors{};
+    return true;
+  }
+
+  std::string LastErrorText() const override { return FLastError; }
+
+ private:
+  // Notes the system's text for GetLastError(); false, for the caller to return.
+  bool Failed() {
+    const DWORD code = GetLastError();
+    char text[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        text, sizeof text, nullptr);
+    FLastError = std::string(text, length);
+    while (!FLastError.empty() && (FLastError.back() == '\n' || FLastError.back() == '\r' || FLastError.back() == ' '))
+      FLastError.pop_back();
+    FLastError += " (" + std::to_string(code) + ")";
+    return false;
+  }
+
+  std::map<TCommHandle, TLineErrors> FErrors;
+  std::string FLastError;
 };
 
 }  // namespace

@@ -44,6 +44,10 @@ std::uint32_t WithControl(std::uint32_t flags, std::uint32_t mask, std::uint32_t
 
 }  // namespace
 
+std::uint32_t BaudRateValue(TBaudRate rate) {
+  return kBaudRates[Ordinal(rate)];
+}
+
 TSerialPort::TSerialPort(std::unique_ptr<TCommLayer> comm) : FComm(std::move(comm)) {}
 
 TSerialPort::~TSerialPort() {
@@ -97,7 +101,7 @@ void TSerialPort::ApplySettings() {
   // Writing back a record that could not be read would put invented values on the line.
   if (!FComm->GetState(FHandle, line)) return;
 
-  line.BaudRate = kBaudRates[Ordinal(FBaudRate)];
+  line.BaudRate = BaudRateValue(FBaudRate);
   line.Parity = kParityCodes[Ordinal(FParityType)];
   line.ErrorChar = static_cast<char>(FErrorChar);
   line.StopBits = kStopBitCodes[Ordinal(FStopBits)];

@@ -32,6 +32,9 @@ enum class TStopBits { sbOne, sbOnePtFive, sbTwo };
 enum class TDataBits { db4, db5, db6, db7, db8 };
 enum class TFlowControl { fcNone, fcXON_XOFF, fcRTS_CTS, fsDSR_DTR };
 
+// Bits per second of a rate.
+std::uint32_t BaudRateValue(TBaudRate rate);
+
 class TSerialPort;
 using TNotifyRXEvent = std::function<void(TSerialPort& Sender, std::string data)>;
 using TNotifyTXEvent = std::function<void(TSerialPort& Sender, std::string data)>;

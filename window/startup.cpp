@@ -8,6 +8,7 @@
 
 #include "instancelock.h"
 #include "journal.h"
+#include "statehistory.h"
 #include "storesettings.h"
 #include "utcall.h"
 
@@ -23,7 +24,9 @@ QString DefaultJournalPath() {
          QStringLiteral("/journal.sqlite");
 }
 
-int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
+namespace {
+
+int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
   TInstanceLock lock(journalPath);
   if (!lock.Take()) {
@@ -45,8 +48,19 @@ int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath,
   // Frees itself when closed; the loop ends with the last window.
   auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings);
   fmtCall->show();
-  if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::bb08Click);
+  if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::ConnectUnattended);
   return QApplication::exec();
+}
+
+}  // namespace
+
+int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
+              const TStartupReport& report) {
+  TStateHistory history;
+  history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
+  const int status = RunWindow(settings, journalPath, options, report);
+  history.Note(QStringLiteral("fim"));
+  return status;
 }
 
 }  // namespace window

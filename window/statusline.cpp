@@ -2,12 +2,14 @@
 
 #include <QStringList>
 
+#include "statuscolours.h"
+
 namespace window {
 
 namespace {
 
-const QColor Amber(176, 104, 0);
-const QColor Red(192, 0, 0);
+const QColor& Amber = StatusAmber;
+const QColor& Red = StatusRed;
 
 QString Calls(int count) {
   return count == 1 ? QStringLiteral("1 chamada") : QStringLiteral("%1 chamadas").arg(count);

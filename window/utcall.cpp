@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QShortcut>
@@ -14,7 +16,9 @@
 #include "calllistmodel.h"
 #include "hostworker.h"
 #include "journal.h"
+#include "linestatusview.h"
 #include "memolog.h"
+#include "statehistory.h"
 #include "statusline.h"
 #include "readwatch.h"
 #include "receivecycle.h"
@@ -45,6 +49,18 @@ void ApplyColours(Ui::TfmtCall& ui) {
   ui.gr->setPalette(grid);
 }
 
+// A status text in its colour, bold when coloured, with its detail as the tool tip.
+void ShowView(QLabel& label, const QPalette& bar, const TStatusView& view) {
+  label.setText(view.Text);
+  label.setToolTip(view.ToolTip);
+  QPalette palette = bar;
+  if (view.Colour.isValid()) palette.setColor(QPalette::WindowText, view.Colour);
+  label.setPalette(palette);
+  QFont font = label.font();
+  font.setBold(view.Colour.isValid());
+  label.setFont(font);
+}
+
 }  // namespace
 
 void ShowErrorBox(QWidget& parent, const QString& text) {
@@ -52,16 +68,29 @@ void ShowErrorBox(QWidget& parent, const QString& text) {
   box.exec();
 }
 
+bool AskToCloseAnyway(QWidget& parent, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Log de chamadas"), text, QMessageBox::NoButton, &parent);
+  QPushButton* stay = box.addButton(QStringLiteral("Continuar aberto"), QMessageBox::RejectRole);
+  box.addButton(QStringLiteral("Fechar assim mesmo"), QMessageBox::DestructiveRole);
+  box.setDefaultButton(stay);
+  box.setEscapeButton(stay);
+  box.exec();
+  return box.clickedButton() != stay;
+}
+
 TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
-                   const calls::TStoreSettings& settings, TErrorBox errorBox, QWidget* parent)
+                   const calls::TStoreSettings& settings, TErrorBox errorBox, TCloseQuestion closeQuestion,
+                   QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::TfmtCall>()),
       FJournal(std::move(journal)),
       FList(std::make_unique<calls::TCallListModel>()),
       FHost(std::make_unique<THostWorker>(settings, journalPath, LocalClock)),
       FStatus(std::make_unique<TStatusLine>()),
+      FHistory(std::make_unique<TStateHistory>()),
       Timer(new QTimer(this)),
-      FErrorBox(std::move(errorBox)) {
+      FErrorBox(std::move(errorBox)),
+      FCloseQuestion(std::move(closeQuestion)) {
   ui->setupUi(this);
   setObjectName(QStringLiteral("fmtCall"));
   // Closing frees the window, and with it the port and the database objects.
@@ -87,6 +116,12 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   BindCallGrid(*ui->gr, *FGridModel);
   BindWorker();
   ShowStatus();
+  ShowLine();
+  // At log-out or shut-down the window is closed with nobody to answer a box.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+    FSessionEnding = true;
+    FCycle->Flush();
+  });
 
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(capture::TimerInterval);
@@ -103,7 +138,9 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
 
 TfmtCall::~TfmtCall() {
   Timer->stop();
-  SP->ClosePort();
+  // Also when no close event came (the session ended): what the driver holds is journaled first.
+  FCycle->Disconnect();
+  if (FCycle->Unwritten() > 0) FHistory->Note(QStringLiteral("fim, perdidas: %1").arg(UnwrittenText()));
   // The grid outlives the list as a child widget: unbind it before the list goes.
   ui->gr->setModel(nullptr);
   // SP outlives the cycle its handler calls.
@@ -123,13 +160,19 @@ void TfmtCall::BindWorker() {
   });
   connect(&worker, &calls::TStoreWorker::StatusChanged, this, [this](const calls::THostStatus& status) {
     FStatus->SetStatus(status);
+    FHistory->Host(status);
     ShowStatus();
   });
   connect(&worker, &calls::TStoreWorker::SetAside, this, [this](const QString& line, const QString& reason) {
-    FLog->AppendLine(QStringLiteral("Recusada pelo servidor: %1").arg(line.left(int(capture::LogLineWidth))));
+    const QString shown = line.left(int(capture::LogLineWidth));
+    FLog->AppendLine(QStringLiteral("Recusada pelo servidor: %1").arg(shown));
     FLog->AppendLine(QStringLiteral("  motivo: %1").arg(reason));
+    FHistory->Note(QStringLiteral("chamada posta de lado, recusada pelo servidor: %1").arg(shown));
   });
-  connect(&worker, &calls::TStoreWorker::Trouble, this, [this](const QString& text) { FLog->AppendLine(text); });
+  connect(&worker, &calls::TStoreWorker::Trouble, this, [this](const QString& text) {
+    FLog->AppendLine(text);
+    FHistory->Note(QStringLiteral("diário de chamadas: %1").arg(text));
+  });
   connect(FList.get(), &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
     FStatus->AddWaiting(last - first + 1);
     ShowStatus();
@@ -137,15 +180,14 @@ void TfmtCall::BindWorker() {
 }
 
 void TfmtCall::ShowStatus() {
-  const TStatusView view = FStatus->View();
-  ui->lbStatus->setText(view.Text);
-  ui->lbStatus->setToolTip(view.ToolTip);
-  QPalette palette = ui->Panel2->palette();
-  if (view.Colour.isValid()) palette.setColor(QPalette::WindowText, view.Colour);
-  ui->lbStatus->setPalette(palette);
-  QFont font = ui->lbStatus->font();
-  font.setBold(view.Colour.isValid());
-  ui->lbStatus->setFont(font);
+  ShowView(*ui->lbStatus, ui->Panel2->palette(), FStatus->View());
+}
+
+void TfmtCall::ShowLine() {
+  const capture::TLineStatus line = FCycle->Line();
+  ShowView(*ui->lbLine, ui->Panel2->palette(), LineView(line));
+  FHistory->Line(line);
+  FHistory->Journal(FCycle->JournalFailing(), FCycle->JournalError());
 }
 
 void TfmtCall::showEvent(QShowEvent* event) {
@@ -154,10 +196,32 @@ void TfmtCall::showEvent(QShowEvent* event) {
 }
 
 void TfmtCall::closeEvent(QCloseEvent* event) {
-  // The port is let go at once, whatever the database worker is doing.
+  if (!MayClose()) {
+    event->ignore();
+    return;
+  }
+  // The port is let go at once, whatever the database worker is doing; what it holds is journaled.
   Timer->stop();
-  SP->ClosePort();
+  FCycle->Disconnect();
   event->accept();
+}
+
+bool TfmtCall::MayClose() {
+  // The last bytes are read and journaled with the port still open, so staying loses nothing.
+  FCycle->Flush();
+  ShowLine();
+  // At the end of a session nobody answers a box: the history says what was lost.
+  if (FCycle->Unwritten() == 0 || FSessionEnding || qApp->isSavingSession()) return true;
+  return FCloseQuestion(*this, UnwrittenText() + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o "
+                                                                "programa aberto, são gravadas assim que o "
+                                                                "diário puder ser gravado."));
+}
+
+QString TfmtCall::UnwrittenText() const {
+  const std::size_t unwritten = FCycle->Unwritten();
+  return (unwritten == 1 ? QStringLiteral("1 linha recebida está só na memória")
+                         : QStringLiteral("%1 linhas recebidas estão só na memória").arg(unwritten)) +
+         QStringLiteral(": o diário de chamadas não pode ser gravado (%1).").arg(FCycle->JournalError());
 }
 
 // The grid shows the local day from the journal until the server answers; the server's date then
@@ -171,25 +235,37 @@ void TfmtCall::FormShow() {
 }
 
 void TfmtCall::bb08Click() {
-  if (!SP->OpenPort()) {
+  if (!FCycle->Connect(false)) {
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
   FState.PortOpened();
   ShowState();
+  ShowLine();
   QApplication::beep();
+}
+
+void TfmtCall::ConnectUnattended() {
+  const bool opened = FCycle->Connect(true);
+  // Connected either way: the logger keeps trying the port, and the status line says so.
+  FState.PortOpened();
+  ShowState();
+  ShowLine();
+  if (opened) QApplication::beep();
 }
 
 void TfmtCall::bb05Click() {
   // Closing a port that is not open reports failure, yet the port is closed as asked: only a failure
   // to close an open port is worth a message.
   const bool wasOpen = SP->IsOpen();
-  if (!SP->ClosePort() && wasOpen) {
+  if (!FCycle->Disconnect() && wasOpen) {
     FErrorBox(*this, QStringLiteral("Não foi possível fechar a porta"));
+    ShowLine();
     return;
   }
   FState.PortClosed();
   ShowState();
+  ShowLine();
 }
 
 void TfmtCall::bb12Click() {
@@ -200,6 +276,7 @@ void TfmtCall::BitBtn1Click() {}
 
 void TfmtCall::TimerTimer() {
   FCycle->TimerTimer();
+  ShowLine();
 }
 
 void TfmtCall::ShowState() {

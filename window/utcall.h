@@ -32,6 +32,7 @@ namespace window {
 class TCallGridModel;
 class THostWorker;
 class TMemoLog;
+class TStateHistory;
 class TStatusLine;
 
 // Given to the database worker at most this long to finish its statement when the window closes.
@@ -41,6 +42,10 @@ inline constexpr std::chrono::seconds ShutdownLimit{3};
 using TErrorBox = std::function<void(QWidget& parent, const QString& text)>;
 // The one the operator sees: titled "Error", the error icon, one OK button.
 void ShowErrorBox(QWidget& parent, const QString& text);
+// Asks whether to close although received lines would be lost; true: close anyway.
+using TCloseQuestion = std::function<bool(QWidget& parent, const QString& text)>;
+// Two buttons, "Continuar aberto" (the default) and "Fechar assim mesmo".
+bool AskToCloseAnyway(QWidget& parent, const QString& text);
 
 class TfmtCall : public QWidget {
   Q_OBJECT
@@ -48,12 +53,15 @@ class TfmtCall : public QWidget {
   // Takes the journal already open (journalPath names its file, which the database worker opens
   // too); the port is built here, on COM1, and the worker's thread started for the settings' database.
   TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
-           const calls::TStoreSettings& settings, TErrorBox errorBox = ShowErrorBox, QWidget* parent = nullptr);
+           const calls::TStoreSettings& settings, TErrorBox errorBox = ShowErrorBox,
+           TCloseQuestion closeQuestion = AskToCloseAnyway, QWidget* parent = nullptr);
   ~TfmtCall() override;
 
  public slots:
   void FormShow();
   void bb08Click();
+  // The unattended start's connect: no box; a port that does not open is tried again every 2 s.
+  void ConnectUnattended();
   void bb05Click();
   void bb12Click();
   void BitBtn1Click();
@@ -67,12 +75,18 @@ class TfmtCall : public QWidget {
   void ShowState();
   void BindWorker();
   void ShowStatus();
+  void ShowLine();
+  // False when lines the journal could not take would be lost and the operator chose to stay.
+  bool MayClose();
+  // How many received lines wait in memory, and why.
+  QString UnwrittenText() const;
 
   std::unique_ptr<Ui::TfmtCall> ui;
   std::unique_ptr<calls::TJournal> FJournal;
   std::unique_ptr<calls::TCallListModel> FList;
   std::unique_ptr<THostWorker> FHost;
   std::unique_ptr<TStatusLine> FStatus;
+  std::unique_ptr<TStateHistory> FHistory;
   std::unique_ptr<serial::TSerialPort> SP;
   std::unique_ptr<TMemoLog> FLog;
   std::unique_ptr<capture::TReceiveCycle> FCycle;
@@ -80,6 +94,8 @@ class TfmtCall : public QWidget {
   QTimer* Timer;
   TWindowState FState;
   TErrorBox FErrorBox;
+  TCloseQuestion FCloseQuestion;
+  bool FSessionEnding = false;  // the desktop session is ending: nobody to ask
 };
 
 }  // namespace window

@@ -53,6 +53,7 @@ class TCycleRig {
     Host = std::make_unique<THostWorker>(Db.Settings(), JournalPath(), [this] { return Now(); });
     auto watch = std::make_unique<TReadWatch>(serial::MakeSystemCommLayer());
     TReadWatch& watched = *watch;
+    FWatch = &watched;
     Port = std::make_unique<serial::TSerialPort>(std::move(watch));
     Port->SetCommPort(serial::TCommPort::cpCOM1);
     Cycle = std::make_unique<TReceiveCycle>(*Port, watched, Journal, List, *Host, Log, [this] { return Now(); });
@@ -64,6 +65,8 @@ class TCycleRig {
     Host->OpenDay(Cycle->FDataAtual());
   }
   ~TCycleRig() { Host->Stop(std::chrono::seconds(30)); }
+
+  TReadWatch& Watch() const { return *FWatch; }
 
   // The clock is read on the worker's thread too.
   QDateTime Now() const {
@@ -124,6 +127,7 @@ class TCycleRig {
  private:
   QDateTime FNow;
   mutable std::mutex FNowLock;
+  TReadWatch* FWatch = nullptr;  // the port's
 
  public:
   TRecordingLog Log;
@@ -342,6 +346,39 @@ TEST_F(ReceiveCycleOutageTest, CallsDuringAnOutageAreStoredOnceWhenTheServerIsBa
   EXPECT_EQ(Rig.StoredCalls(4), (QStringList{"201|111|2026-12-09 10:15:00", "202|222|2026-12-09 10:15:02",
                                              "203|222|2026-12-09 10:15:03", "204|222|2026-12-09 10:15:04"}));
   EXPECT_TRUE(TCycleRig::WaitUntil([&] { return Rig.Stamp() == QDateTime(QDate(2026, 12, 9), QTime(10, 20, 3)); }));
+}
+
+// The program ended (a crash, a power cut) with a line half received: the half is in the journal, and
+// the next run joins it to what comes first only when the two make one call.
+TEST(ReceiveCycleRestartTest, AnUnfinishedLineIsTakenUpByTheNextRun) {
+  const std::string call = CallAt(30, "201", "111");
+  const QString logged = QString::fromStdString(call.substr(0, call.size() - 2));  // without its line end
+  const struct {
+    const char* Name;
+    std::string Before, After;
+    QStringList Stored, Logged;
+  } cases[] = {
+      {"the rest of the line follows", call.substr(0, 30), call.substr(30), {"201|111|2026-12-09 10:15:30"},
+       {logged}},
+      {"a whole line follows", "09/12/2610:1", call, {"201|111|2026-12-09 10:15:30"},
+       {"09/12/2610:1", logged}},
+      {"nothing follows", "09/12/2610:1", "", {}, {"09/12/2610:1"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCycleRig rig(TEngine::Sqlite, Morning);
+    rig.Send(c.Before);
+    rig.Tick();
+    // A new run on the same journal and line.
+    rig.Cycle = std::make_unique<TReceiveCycle>(*rig.Port, rig.Watch(), rig.Journal, rig.List,
+                                                *rig.Host, rig.Log, [&rig] { return rig.Now(); });
+    rig.Cycle->SetDataAtual(Morning.date().startOfDay());
+    if (!c.After.empty()) rig.Send(c.After);
+    rig.Tick();
+    rig.Tick();
+    EXPECT_EQ(rig.StoredCalls(static_cast<int>(c.Stored.size())), c.Stored);
+    EXPECT_EQ(rig.Log.Lines, c.Logged);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, ReceiveCycleTest, testing::Values(TEngine::Sqlite));

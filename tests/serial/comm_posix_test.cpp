@@ -99,6 +99,36 @@ TEST_F(CommPosix, APortAnotherProgramHoldsDoesNotOpen) {
   EXPECT_TRUE(port.OpenPort());
 }
 
+// What the receive cycle reads to tell a lost line: the system's words for each failure, and no line
+// error counts from a pseudo-terminal (which offers none) without that being a failure.
+TEST_F(CommPosix, FailuresAreWordedAndAPseudoTerminalHasNoErrorCounts) {
+  ::setenv("LOGCHAMADAS_COM8", "/nonexistent/tty", 1);
+  EXPECT_EQ(comm->Open("COM8"), serial::InvalidCommHandle);
+  EXPECT_EQ(comm->LastErrorText(), "No such file or directory");
+  EXPECT_EQ(comm->Describe("COM8"), "COM8 (/nonexistent/tty)");
+
+  const TCommHandle handle = comm->Open("COM1");
+  ASSERT_NE(handle, serial::InvalidCommHandle);
+  serial::TLineErrors counts{1, 2, 3, 4};
+  EXPECT_FALSE(comm->LineErrors(handle, counts));
+  ASSERT_TRUE(pty.Write("12"));
+  std::uint32_t waiting = 0;
+  for (int i = 0; i < 100 && waiting < 2; ++i) {
+    ::usleep(10000);
+    ASSERT_TRUE(comm->ClearError(handle, waiting));
+  }
+  char buffer[8];
+  std::uint32_t read = 0;
+  // Asked for more than waits: a short read is no failure.
+  EXPECT_TRUE(comm->Read(handle, buffer, sizeof buffer, read));
+  EXPECT_EQ(read, 2u);
+
+  pty.CloseMaster();
+  EXPECT_FALSE(comm->ClearError(handle, waiting));
+  EXPECT_EQ(comm->LastErrorText(), "Input/output error");
+  EXPECT_TRUE(comm->Close(handle));
+}
+
 TEST_F(CommPosix, CloseTakesOnlyHandlesItOpened) {
   EXPECT_FALSE(comm->Close(serial::InvalidCommHandle));
   EXPECT_FALSE(comm->Close(0));  // standard input is no port of this layer

@@ -18,7 +18,13 @@ class TFarEnd {
 };
 
 // A fresh line with "COM1" mapped to its near end; null, with the reason in error, when none can be made.
+// Every far end of a process appears at the same place, as a device unplugged and plugged in again
+// does: a port that lost one finds the next where it was.
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error);
+
+// Makes "COM1" lead to where the next far end will appear, before there is one: a device plugged in
+// after the program started. Programs started from here on inherit that.
+void AwaitFarEnd();
 
 // Counts the bytes that wait, unread, at the near end of the line that "COM1" leads to now. Made
 // before the port under test opens the near end: both systems let the two share it.

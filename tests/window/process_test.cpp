@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -29,9 +31,10 @@ class LoggerProcessTest : public testing::Test {
     Cluster.Start();
   }
 
-  std::unique_ptr<QProcess> StartLogger() {
+  // Its standard error forwarded, or kept for the test to read.
+  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false) {
     auto logger = std::make_unique<QProcess>();
-    logger->setProcessChannelMode(QProcess::ForwardedChannels);
+    logger->setProcessChannelMode(keepStandardError ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     logger->setProcessEnvironment([this] {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
@@ -128,6 +131,73 @@ TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
   Close(*logger);
   std::printf("closed %lld ms after the request while the server hung\n", closing.elapsed());
   EXPECT_EQ(JournalRows(0), 3);
+}
+
+// Started connected before its USB adapter is there: no box, the port is tried until it appears, and
+// the calls are stored; standard error tells the story.
+TEST_F(LoggerProcessTest, ConnectedAtStartBeforeTheDeviceExistsItIsOpenedOnceItAppears) {
+  Line.FarEnd.reset();
+  testsupport::AwaitFarEnd();
+  auto logger = StartLogger(true);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  Line = TWatchedLine();
+  SendCalls(0, 3);
+  EXPECT_TRUE(WaitUntil([&] { return Stored() == 3; })) << Stored();
+  Close(*logger);
+  // Windows writes its line ends as CR LF.
+  const QString history = QString::fromUtf8(logger->readAllStandardError()).remove(QLatin1Char('\r'));
+  // Local time in ISO 8601, then the program's name: "2026-12-09T10:20:30 logchamadas: início, versão 1.0".
+  const QString first = history.section(QLatin1Char('\n'), 0, 0);
+  EXPECT_TRUE(QDateTime::fromString(first.section(QLatin1Char(' '), 0, 0), Qt::ISODate).isValid()) << first.toStdString();
+  EXPECT_TRUE(first.contains(QStringLiteral(" logchamadas: início, versão 1"))) << first.toStdString();
+  for (const char* change : {"logchamadas: porta COM1", " não abre: ", " de volta\n", "logchamadas: fim\n"})
+    EXPECT_TRUE(history.contains(QString::fromUtf8(change))) << change << "\n" << history.toStdString();
+}
+
+// A crash loop: the logger killed at random moments while the exchange writes lines in two pieces
+// each, the line's far end held open, so what comes while the logger is dead waits for its next start.
+// Every line reaches TBCALL once: the unfinished piece of a line is journaled with each tick's lines
+// and joined to the rest after the restart.
+TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
+  constexpr int Kills = 22;
+  // Qt's generator rather than the standard library's: a static Qt for Windows carries its own copy of
+  // std::mt19937's code, and two copies built apart do not mix.
+  const quint32 seed = QRandomGenerator::system()->generate();
+  QRandomGenerator random(seed);
+  std::atomic<bool> writing = true;
+  std::atomic<int> written = 0;
+  std::thread exchange([&, pieces = QRandomGenerator(seed + 1)]() mutable {
+    for (int i = 0; writing; ++i) {
+      const std::string line =
+          CallLine(QStringLiteral("09/12/2610:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')).toStdString(),
+                   std::to_string(1000 + i), "01134" + std::to_string(100000 + i)) +
+          "\r\n";
+      const auto at = static_cast<std::size_t>(pieces.bounded(5, 71));
+      if (!Line.FarEnd->Write(line.substr(0, at))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
+      if (!Line.FarEnd->Write(line.substr(at))) return;
+      written = i + 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
+    }
+  });
+  for (int kill = 0; kill < Kills; ++kill) {
+    auto logger = StartLogger();
+    std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(300, 2001)));
+    logger->kill();
+    logger->waitForFinished();
+  }
+  auto logger = StartLogger();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  writing = false;
+  exchange.join();
+  WaitUntil([&] { return Stored() >= written; });
+  Close(*logger);
+  const int distinct = Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL"));
+  std::printf("crash loop (seed %u): %d kills, %d lines written, %d stored, %d lost, %d stored twice\n", seed, Kills,
+              written.load(), Stored(), written - distinct, Stored() - distinct);
+  EXPECT_EQ(distinct, written.load());
+  EXPECT_EQ(Stored(), distinct);
+  EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")), 0);
 }
 
 }  // namespace

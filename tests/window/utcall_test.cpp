@@ -14,6 +14,8 @@
 #include <QScopeGuard>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,13 +95,16 @@ class TFmtCallRig {
     Destroyed();
   }
 
-  // Builds the window over a fresh journal and shows it; FormShow runs here.
-  void Show(const calls::TStoreSettings& settings) {
+  // Builds the window over a fresh journal (or the one named) and shows it; FormShow runs here.
+  void Show(const calls::TStoreSettings& settings, QString path = {}) {
     static int journals = 0;
-    const QString path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
+    if (path.isEmpty()) path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
     auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
     if (!journal->Open(path)) throw std::runtime_error("journal: " + journal->LastError().toStdString());
-    fmtCall = new TfmtCall(std::move(journal), path, settings);
+    fmtCall = new TfmtCall(std::move(journal), path, settings, ShowErrorBox, [this](QWidget&, const QString& text) {
+      Questions.append(text);
+      return CloseAnyway;
+    });
     fmtCall->show();
     QApplication::setActiveWindow(fmtCall);
     if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
@@ -119,6 +124,13 @@ class TFmtCallRig {
   }
   bool TimerOn() const { return fmtCall->findChild<QTimer*>(QStringLiteral("Timer"))->isActive(); }
   QLabel& Status() const { return *fmtCall->findChild<QLabel*>(QStringLiteral("lbStatus")); }
+  QLabel& LineStatus() const { return *fmtCall->findChild<QLabel*>(QStringLiteral("lbLine")); }
+  // Bytes on the line, read at once.
+  void SendAndTick(const std::string& bytes) {
+    if (!Line.Send(bytes)) throw std::runtime_error("the bytes never reached the port");
+    fmtCall->TimerTimer();
+    Line.Drained();
+  }
   int Stored(const QString& condition = QStringLiteral("1 = 1")) {
     return Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE ") + condition);
   }
@@ -149,7 +161,25 @@ class TFmtCallRig {
   TWatchedLine Line;
   QPointer<TfmtCall> fmtCall;
   TBoxCatcher Boxes;
+  // What closing asked the operator, and the answer it gets.
+  QStringList Questions;
+  bool CloseAnyway = false;
 };
+
+// The journal's lines as "SITU|BYTE", read as any other program would.
+QStringList JournalLines(const QString& path) {
+  QStringList lines;
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+    db.setDatabaseName(path);
+    QSqlQuery query(db);
+    if (db.open() && query.exec(QStringLiteral("SELECT SITU, BYTE FROM TBDIAR ORDER BY ID"))) {
+      while (query.next()) lines.append(query.value(0).toString() + '|' + query.value(1).toString());
+    }
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+  return lines;
+}
 
 // Every text the status line shows, in order (the window sets the tool tip with each).
 class TStatusSeen : public QObject {
@@ -434,6 +464,106 @@ class TfmtCallTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 2, 40000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.Status().text(), QStringLiteral("Banco OK"), 40000);
     QCOMPARE(seen.Texts, (QStringList{"Sem banco", "2 na fila", "Banco OK"}));
+  }
+
+  // The far end goes away (an adapter pulled, a cable cut) and comes back at the same place: no box,
+  // the status line goes red and back by itself, and the calls after it are stored once each.
+  void PortUnpluggedAndPluggedInAgain() {
+    TFmtCallRig rig;
+    rig.Show();
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Porta fechada"));
+    rig.Press(QStringLiteral("C"));
+    rig.SendCall("2051");
+    QTRY_COMPARE(rig.Stored(), 1);
+    TStatusSeen seen(rig.LineStatus());
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha OK"));
+    QVERIFY2(rig.LineStatus().toolTip().contains(QStringLiteral("Última linha recebida: ")),
+             qPrintable(rig.LineStatus().toolTip()));
+
+    rig.Boxes.Arm();
+    rig.Line.FarEnd->Vanish();
+    rig.fmtCall->TimerTimer();
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Sem porta"));
+    const QString lost = rig.LineStatus().toolTip();
+    QVERIFY2(lost.contains(QStringLiteral("A porta COM1")) && lost.contains(QStringLiteral(" desde ")) &&
+                 lost.contains(QStringLiteral("Erro do sistema: ")) && lost.contains(QStringLiteral("Última linha")),
+             qPrintable(lost));
+    QCOMPARE(rig.fmtCall->windowTitle(), Connected);
+    QTest::qWait(2500);  // tried again and again while nothing is there
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Sem porta"));
+
+    rig.Line = TWatchedLine();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.LineStatus().text(), QStringLiteral("Linha OK"), 10000);
+    QVERIFY(!rig.Boxes.Take());
+    rig.SendCall("2052");
+    rig.SendCall("2053");
+    QTRY_COMPARE(rig.Stored(), 3);
+    QCOMPARE(rig.Stored(QStringLiteral("RAMA IN ('2051', '2052', '2053')")), 3);
+    QCOMPARE(seen.Texts, (QStringList{"Linha OK", "Sem porta", "Linha OK"}));
+  }
+
+  // An exchange at another speed prints garbage: the line turns amber with the settings in use, and
+  // back once calls can be read again.
+  void GarbageThenCalls() {
+    TFmtCallRig rig;
+    rig.Show();
+    rig.Press(QStringLiteral("C"));
+    std::string garbage;
+    for (int i = 0; i < 10; ++i) garbage += "\x8e\xfc\x1e\xf0\x80\xe6~\x9c\xfe" + std::to_string(i) + "\r\n";
+    rig.SendAndTick(garbage);
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha ilegível"));
+    const QString tip = rig.LineStatus().toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("10 das últimas 10 linhas")) &&
+                 tip.contains(QStringLiteral("9600 bit/s, 8 bits de dados, sem paridade, 1 bit de parada")) &&
+                 tip.contains(QStringLiteral("Confira a velocidade, a paridade e os bits de dados")),
+             qPrintable(tip));
+    rig.SendCall("2061");
+    rig.SendCall("2062");
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha ilegível"));
+    rig.SendCall("2063");
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha OK"));
+  }
+
+  // Closing reads what the driver holds and journals it: the call reaches the host at the next start.
+  // Lines the journal cannot take make closing ask first; staying (the default) keeps them.
+  void NothingReceivedIsLostAtClose() {
+    TFmtCallRig rig;
+    calls::TStoreSettings away = rig.Db.Settings();
+    away.AliasName = QStringLiteral("noSuchSource");
+    const QString journal = TFmtCallRig::Folder().filePath(QStringLiteral("closing.sqlite"));
+    rig.Show(away, journal);
+    rig.Press(QStringLiteral("C"));
+    QSqlQuery pragma(QSqlDatabase::database(QStringLiteral("journal-ui")));
+    QVERIFY(pragma.exec(QStringLiteral("PRAGMA page_count")) && pragma.next());
+    const int pages = pragma.value(0).toInt();
+    QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
+    // More than the pages left with room hold.
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+      many += CallLine(QStringLiteral("09/12/2610:15:%1").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
+                       std::to_string(2100 + i), "0113456789") + "\r\n";
+    rig.SendAndTick(many);
+    QTest::keyClick(&rig.Grid(), Qt::Key_Escape);
+    QCOMPARE(rig.Questions.size(), 1);
+    QVERIFY2(rig.Questions[0].startsWith(QStringLiteral("40 linhas recebidas estão só na memória: o diário")),
+             qPrintable(rig.Questions[0]));
+    QVERIFY(!rig.Destroyed());
+    QVERIFY(pragma.exec(QStringLiteral("PRAGMA max_page_count = 1073741823")));
+    pragma = QSqlQuery();
+
+    const std::string last = CallLine(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyhh:mm:ss")).toStdString(),
+                                      "2072", "01133334444") + "\r\n";
+    QVERIFY(rig.Line.Send(last));
+    QTest::keyClick(&rig.Grid(), Qt::Key_Escape);
+    QVERIFY(rig.Destroyed());
+    QCOMPARE(rig.Questions.size(), 1);
+    const QStringList lines = JournalLines(journal);
+    QCOMPARE(lines.size(), 41);
+    QCOMPARE(lines[40], QStringLiteral("0|") + QString::fromStdString(last.substr(0, last.size() - 2)));
+
+    rig.Show(rig.Db.Settings(), journal);
+    QTRY_COMPARE(rig.Stored(), 41);
+    QCOMPARE(rig.Stored(QStringLiteral("RAMA = '2072'")), 1);
   }
 
   void GridColumns() {

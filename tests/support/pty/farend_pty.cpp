@@ -1,8 +1,10 @@
-// The far end on Linux: a pseudo-terminal whose slave LOGCHAMADAS_COM1 names for as long as it lives.
+// The far end on Linux: a pseudo-terminal whose slave a symbolic link points to for as long as it
+// lives; LOGCHAMADAS_COM1 names the link, which stays at one path for the whole process.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <utility>
 
@@ -15,12 +17,44 @@ namespace {
 
 constexpr const char* kCom1Variable = "LOGCHAMADAS_COM1";
 
+// The link's path: in a folder of this process's own, made once and removed at exit (the folder's
+// name in plain storage, which outlives the static objects the exit handler would otherwise race).
+char LinkFolder[32] = "/tmp/farend-XXXXXX";
+
+const std::string& LinkPath() {
+  static const std::string path = [] {
+    if (::mkdtemp(LinkFolder) == nullptr) return std::string();
+    std::atexit([] {
+      ::unlink((std::string(LinkFolder) + "/com1").c_str());
+      ::rmdir(LinkFolder);
+    });
+    return std::string(LinkFolder) + "/com1";
+  }();
+  return path;
+}
+
+// Points the link at target in one step, so an opener never finds it missing or half made.
+bool PointLinkAt(const std::string& target) {
+  const std::string fresh = LinkPath() + ".new";
+  ::unlink(fresh.c_str());
+  return ::symlink(target.c_str(), fresh.c_str()) == 0 && ::rename(fresh.c_str(), LinkPath().c_str()) == 0;
+}
+
+int LiveFarEnds = 0;
+
 class TPtyFarEnd final : public TFarEnd {
  public:
   explicit TPtyFarEnd(std::unique_ptr<TPty> pty) : FPty(std::move(pty)) {
-    ::setenv(kCom1Variable, FPty->SlavePath().c_str(), 1);
+    ++LiveFarEnds;
+    AwaitFarEnd();
   }
-  ~TPtyFarEnd() override { ::unsetenv(kCom1Variable); }
+  ~TPtyFarEnd() override {
+    // The line goes with its far end: the link leads nowhere until the next one, as an unplugged device.
+    std::array<char, 256> target{};
+    if (::readlink(LinkPath().c_str(), target.data(), target.size() - 1) > 0 && FPty->SlavePath() == target.data())
+      ::unlink(LinkPath().c_str());
+    if (--LiveFarEnds == 0) ::unsetenv(kCom1Variable);
+  }
 
   bool Write(const std::string& bytes) override { return FPty->Write(bytes); }
   void Vanish() override { FPty->CloseMaster(); }
@@ -59,10 +93,18 @@ std::unique_ptr<TNearEndWatch> WatchNearEnd(std::string& error) {
 
 TLineLimits LineLimits() { return {}; }
 
+void AwaitFarEnd() {
+  ::setenv(kCom1Variable, LinkPath().c_str(), 1);
+}
+
 std::unique_ptr<TFarEnd> MakeFarEnd(std::string& error) {
   auto pty = std::make_unique<TPty>();
   if (!pty->IsOpen()) {
     error = pty->Error();
+    return nullptr;
+  }
+  if (LinkPath().empty() || !PointLinkAt(pty->SlavePath())) {
+    error = "cannot link COM1's path to the pseudo-terminal";
     return nullptr;
   }
   return std::make_unique<TPtyFarEnd>(std::move(pty));

@@ -1,0 +1,53 @@
+// Whether what the line brings can be read: the exchange and the port must agree on speed, parity and
+// data bits, and when they do not, every line is garbage that decodes to no call, or the driver counts
+// framing and parity errors. Judged from the recent lines and the driver's counts, never from a single
+// line, since exchanges also print headers and notices that are no call.
+#pragma once
+
+#include <QDateTime>
+#include <deque>
+
+#include "comm.h"
+
+namespace capture {
+
+class TLineHealth {
+ public:
+  // Unreadable when at least NoCallLimit of the last RecentLines lines were no call...
+  static constexpr int RecentLines = 10;
+  static constexpr int NoCallLimit = 8;
+  // ...and readable again once this many calls in a row came without a framing or parity error.
+  static constexpr int CallsToRecover = 3;
+
+  // Each framed line, as it is taken.
+  void Line(bool call, const QDateTime& received);
+  // The driver's counts for the open port, read after each tick; a port opened afresh starts them
+  // again (Opened), so only their growth counts.
+  void Opened();
+  void DriverErrors(const serial::TLineErrors& counts, const QDateTime& now);
+
+  bool Unreadable() const { return FUnreadable; }
+  // Since when unreadable.
+  QDateTime Since() const { return FSince; }
+  // Of the recent lines (at most RecentLines), how many were no call.
+  int NoCalls() const;
+  int Recent() const { return static_cast<int>(FRecent.size()); }
+  // What the driver counted since the program started, across reopens.
+  const serial::TLineErrors& Errors() const { return FTotal; }
+  // When the last line was received; invalid before the first.
+  QDateTime LastLine() const { return FLastLine; }
+
+ private:
+  void Judge(const QDateTime& now);
+
+  std::deque<bool> FRecent;  // true: a call; newest last
+  int FCallsInARow = 0;
+  bool FDriverTrouble = false;  // framing or parity errors since the last call
+  serial::TLineErrors FLastCounts;
+  serial::TLineErrors FTotal;
+  bool FUnreadable = false;
+  QDateTime FSince;
+  QDateTime FLastLine;
+};
+
+}  // namespace capture

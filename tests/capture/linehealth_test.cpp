@@ -1,0 +1,78 @@
+// When the line counts as unreadable and when as readable again: from the recent lines and the
+// driver's error counts.
+#include "linehealth.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace capture {
+namespace {
+
+// Events: 'c' a call, 'n' a line that is no call, 'f' the driver counts one more framing error, 'o'
+// one more overrun, 'r' the port opened afresh (the driver's counts start again at zero).
+struct TCase {
+  const char* Name;
+  std::string Events;
+  std::string Unreadable;  // after each event: '-' readable, 'U' unreadable
+};
+
+const TCase Cases[] = {
+    {"seven of ten no call is a quiet day", "nnnnnnncccnnn", "-------------"},
+    {"eight of ten no call", "cnnnnnnnn", "--------U"},
+    {"back after three calls in a row", "nnnnnnnnccnccc", "-------UUUUUU-"},
+    {"a framing error, then three calls", "cfccc", "-UUU-"},
+    {"overruns say nothing of the settings", "cooo", "----"},
+    {"counts that start again after a reopen are not errors", "cfcccrf", "-UUU--U"},
+};
+
+TEST(LineHealth, UnreadableFromRecentLinesAndDriverErrors) {
+  for (const TCase& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    TLineHealth health;
+    serial::TLineErrors counts;
+    QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+    std::string seen;
+    for (const char event : c.Events) {
+      now = now.addSecs(1);
+      switch (event) {
+        case 'c':
+        case 'n':
+          health.Line(event == 'c', now);
+          break;
+        case 'f':
+          ++counts.Frame;
+          health.DriverErrors(counts, now);
+          break;
+        case 'o':
+          ++counts.Overrun;
+          health.DriverErrors(counts, now);
+          break;
+        case 'r':
+          counts = {};
+          health.Opened();
+          break;
+      }
+      seen += health.Unreadable() ? 'U' : '-';
+    }
+    EXPECT_EQ(seen, c.Unreadable);
+  }
+}
+
+TEST(LineHealth, TellsSinceWhenTheLastLineAndTheTotals) {
+  TLineHealth health;
+  const QDateTime start(QDate(2026, 12, 9), QTime(10, 0));
+  EXPECT_FALSE(health.LastLine().isValid());
+  for (int i = 0; i < 9; ++i) health.Line(false, start.addSecs(i));
+  EXPECT_EQ(health.Since(), start.addSecs(7));
+  EXPECT_EQ(health.LastLine(), start.addSecs(8));
+  EXPECT_EQ(health.NoCalls(), 9);
+  health.DriverErrors({2, 1, 0, 0}, start);
+  health.Opened();
+  health.DriverErrors({1, 0, 3, 1}, start);
+  EXPECT_EQ(health.Errors(), (serial::TLineErrors{3, 1, 3, 1}));
+}
+
+}  // namespace
+}  // namespace capture

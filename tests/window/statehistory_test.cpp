@@ -1,0 +1,79 @@
+// The history on standard error: which state changes make a line, and how a line reads.
+#include "statehistory.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace window {
+namespace {
+
+using capture::TPortState;
+
+calls::THostStatus Host(bool tried, bool reachable, const char* error = "") {
+  calls::THostStatus status;
+  status.Tried = tried;
+  status.Reachable = reachable;
+  status.Error = QString::fromUtf8(error);
+  return status;
+}
+
+TEST(StateHistory, DatabaseChanges) {
+  const struct {
+    const char* Name;
+    calls::THostStatus Before, Now;
+    QString Line;  // empty: none
+  } cases[] = {
+      {"reached at the first try", Host(false, false), Host(true, true), ""},
+      {"not reached at the first try", Host(false, false), Host(true, false, "timeout"),
+       "banco de dados inacessível: timeout"},
+      {"lost", Host(true, true), Host(true, false, "08S01"), "banco de dados inacessível: 08S01"},
+      {"still lost, another error", Host(true, false, "a"), Host(true, false, "b"), ""},
+      {"back", Host(true, false, "a"), Host(true, true), "banco de dados de volta"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(HostChange(c.Before, c.Now).value_or(QString()), c.Line);
+  }
+}
+
+TEST(StateHistory, LineChangesOneLineEachWithTheLocalTime) {
+  QStringList written;
+  const QDateTime when(QDate(2026, 12, 9), QTime(10, 20, 30));
+  TStateHistory history([&written](const QString& line) { written.append(line); }, [when] { return when; });
+  capture::TLineStatus line;
+  line.Device = QStringLiteral("COM1 (/dev/ttyUSB0)");
+  line.Settings = QStringLiteral("9600 bit/s");
+  const auto step = [&](TPortState port, bool unreadable, const char* error = "") {
+    line.Port = port;
+    line.Unreadable = unreadable;
+    line.Error = QString::fromUtf8(error);
+    line.NoCalls = unreadable ? 9 : 0;
+    line.Recent = 10;
+    history.Line(line);
+  };
+  step(TPortState::psLost, false, "No such file or directory");  // an unattended start, no device yet
+  step(TPortState::psLost, false, "No such file or directory");
+  step(TPortState::psOpen, false);
+  step(TPortState::psOpen, true);
+  step(TPortState::psOpen, false);
+  step(TPortState::psLost, false, "Input/output error");
+  step(TPortState::psClosed, false);
+  history.Journal(true, QStringLiteral("disk full"));
+  history.Journal(true, QStringLiteral("disk full"));
+  history.Journal(false, {});
+  const QString at = when.toString(Qt::ISODate) + QStringLiteral(" logchamadas: ");
+  EXPECT_EQ(written, (QStringList{
+                         at + "porta COM1 (/dev/ttyUSB0) não abre: No such file or directory; nova tentativa a cada 2 s",
+                         at + "porta COM1 (/dev/ttyUSB0) de volta",
+                         at + "linha ilegível: 9 das últimas 10 linhas não são chamadas (COM1 (/dev/ttyUSB0), 9600 bit/s)",
+                         at + "linha legível de novo",
+                         at + "porta COM1 (/dev/ttyUSB0) perdida: Input/output error; nova tentativa a cada 2 s",
+                         at + "não foi possível gravar o diário de chamadas: disk full",
+                         at + "diário de chamadas gravado de novo",
+                     }));
+  EXPECT_TRUE(written[0].startsWith(QStringLiteral("2026-12-09T10:20:30")));
+}
+
+}  // namespace
+}  // namespace window

@@ -1,0 +1,72 @@
+#include "statehistory.h"
+
+#include <QStringList>
+#include <cstdio>
+
+namespace window {
+
+void WriteToStandardError(const QString& line) {
+  std::fprintf(stderr, "%s\n", qUtf8Printable(line));
+  std::fflush(stderr);
+}
+
+QString HistoryLine(const QDateTime& when, const QString& text) {
+  return QStringLiteral("%1 logchamadas: %2").arg(when.toString(Qt::ISODate), text);
+}
+
+std::optional<QString> HostChange(const calls::THostStatus& before, const calls::THostStatus& now) {
+  const bool wasDown = before.Tried && !before.Reachable;
+  const bool isDown = now.Tried && !now.Reachable;
+  if (isDown && !wasDown) return QStringLiteral("banco de dados inacessível: %1").arg(now.Error);
+  if (wasDown && now.Reachable) return QStringLiteral("banco de dados de volta");
+  return std::nullopt;
+}
+
+QStringList LineChanges(const capture::TLineStatus& before, const capture::TLineStatus& now) {
+  using capture::TPortState;
+  QStringList changes;
+  if (now.Port == TPortState::psLost && before.Port != TPortState::psLost) {
+    changes << QStringLiteral("porta %1 %2: %3; nova tentativa a cada %4 s")
+                   .arg(now.Device,
+                        before.Port == TPortState::psOpen ? QStringLiteral("perdida") : QStringLiteral("não abre"),
+                        now.Error)
+                   .arg(capture::TPortKeeper::RetryInterval.count());
+  }
+  if (now.Port == TPortState::psOpen && before.Port == TPortState::psLost) {
+    changes << QStringLiteral("porta %1 de volta").arg(now.Device);
+  }
+  if (now.Unreadable && !before.Unreadable) {
+    changes << QStringLiteral("linha ilegível: %1 das últimas %2 linhas não são chamadas (%3, %4)")
+                   .arg(now.NoCalls)
+                   .arg(now.Recent)
+                   .arg(now.Device, now.Settings);
+  }
+  if (before.Unreadable && !now.Unreadable) changes << QStringLiteral("linha legível de novo");
+  return changes;
+}
+
+TStateHistory::TStateHistory(THistoryWriter writer, std::function<QDateTime()> clock)
+    : FWriter(std::move(writer)), FClock(std::move(clock)) {}
+
+void TStateHistory::Note(const QString& text) {
+  FWriter(HistoryLine(FClock(), text));
+}
+
+void TStateHistory::Host(const calls::THostStatus& status) {
+  if (const std::optional<QString> change = HostChange(FHost, status)) Note(*change);
+  FHost = status;
+}
+
+void TStateHistory::Line(const capture::TLineStatus& status) {
+  for (const QString& change : LineChanges(FLine, status)) Note(change);
+  FLine = status;
+}
+
+void TStateHistory::Journal(bool failing, const QString& error) {
+  if (failing == FJournalFailing) return;
+  FJournalFailing = failing;
+  Note(failing ? QStringLiteral("não foi possível gravar o diário de chamadas: %1").arg(error)
+               : QStringLiteral("diário de chamadas gravado de novo"));
+}
+
+}  // namespace window

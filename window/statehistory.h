@@ -1,0 +1,48 @@
+// The history of state changes on standard error, one line each, for the site's IT: wherever the
+// session keeps standard error (the user's systemd journal for an autostarted program, a redirect).
+// Each line: the local time in ISO 8601, "logchamadas:", the text in Portuguese.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "linestatus.h"
+#include "storeworker.h"
+
+namespace window {
+
+// Writes one finished line.
+using THistoryWriter = std::function<void(const QString& line)>;
+// Standard error, at once.
+void WriteToStandardError(const QString& line);
+
+// "2026-12-09T10:20:00-03:00 logchamadas: text".
+QString HistoryLine(const QDateTime& when, const QString& text);
+
+// The database's state changes as the worker reports them: unreachable, back. The one place that
+// maps THostStatus to history lines.
+std::optional<QString> HostChange(const calls::THostStatus& before, const calls::THostStatus& now);
+// The line's: port lost (or not opening), port back, lines unreadable, readable again.
+QStringList LineChanges(const capture::TLineStatus& before, const capture::TLineStatus& now);
+
+class TStateHistory {
+ public:
+  explicit TStateHistory(THistoryWriter writer = WriteToStandardError,
+                         std::function<QDateTime()> clock = &QDateTime::currentDateTime);
+
+  void Note(const QString& text);
+  void Host(const calls::THostStatus& status);
+  void Line(const capture::TLineStatus& status);
+  void Journal(bool failing, const QString& error);
+
+ private:
+  THistoryWriter FWriter;
+  std::function<QDateTime()> FClock;
+  calls::THostStatus FHost;
+  capture::TLineStatus FLine;
+  bool FJournalFailing = false;
+};
+
+}  // namespace window

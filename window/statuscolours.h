@@ -1,0 +1,11 @@
+// The status line's colours: amber for what needs a look, red for what stops calls reaching their end.
+#pragma once
+
+#include <QColor>
+
+namespace window {
+
+inline const QColor StatusAmber(176, 104, 0);
+inline const QColor StatusRed(192, 0, 0);
+
+}  // namespace window
