@@ -76,7 +76,8 @@ class TCommLayer {
  public:
   virtual ~TCommLayer() = default;
 
-  // Opens "COM1".."COM8" (or whatever the system maps that name to) for exclusive use.
+  // Opens a device for exclusive use: "COM1".."COM8" (or whatever the system maps that name to), or a
+  // device path (devicepath.h).
   virtual TCommHandle Open(const std::string& deviceName) = 0;
   virtual bool GetState(TCommHandle handle, TLineSettings& settings) = 0;
   virtual bool SetState(TCommHandle handle, const TLineSettings& settings) = 0;
