@@ -1,5 +1,6 @@
 // The few socket operations the TCP line is built on. One implementation per system
-// (netsocket_posix.cpp, netsocket_win32.cpp), chosen by the build; comm_tcp.cpp holds the logic.
+// (netsocket_posix.cpp, netsocket_win32.cpp), chosen by the build, beside what both share
+// (netsocket.cpp); comm_tcp.cpp holds the logic.
 #pragma once
 
 #include <array>

@@ -1,6 +1,5 @@
 // Sockets on Linux: non-blocking descriptors, poll for a connect's progress, FIONREAD for the count.
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -9,13 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "netsocket.h"
+#include "netsocket_system.h"
 
 namespace serial::net {
-
-static_assert(sizeof(sockaddr_storage) <= sizeof(TAddress::Bytes));
 
 namespace {
 
@@ -25,21 +22,9 @@ constexpr int kKeepIdleSeconds = 60;
 constexpr int kKeepIntervalSeconds = 10;
 constexpr int kKeepCount = 5;
 
-std::string Reason(int code) {
-  switch (code) {
-    case ECONNREFUSED:
-      return "conexão recusada";
-    case ENETUNREACH:
-    case EHOSTUNREACH:
-      return "rede ou máquina inalcançável";
-    case ETIMEDOUT:
-      return "sem resposta";
-    case ECONNRESET:
-      return "conexão interrompida pela outra ponta";
-    default:
-      return "erro de rede " + std::to_string(code) + " (" + std::strerror(code) + ")";
-  }
-}
+constexpr TFailureCode kFailureCodes[] = {{ECONNREFUSED, TFailure::Refused},   {ENETUNREACH, TFailure::Unreachable},
+                                           {EHOSTUNREACH, TFailure::Unreachable}, {ETIMEDOUT, TFailure::NoAnswer},
+                                           {ECONNRESET, TFailure::Reset}};
 
 int Descriptor(TSocket socket) {
   return static_cast<int>(socket);
@@ -55,28 +40,12 @@ void KeepAlive(int fd) {
 
 }  // namespace
 
-bool Resolve(const std::string& host, const std::string& port, bool numericOnly, std::vector<TAddress>& addresses,
-             std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
-  addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-  if (result != 0) {
-    error = "nome não encontrado: " + host + " (" + ::gai_strerror(result) + ")";
-    return false;
-  }
-  addresses.clear();
-  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    TAddress address;
-    std::memcpy(address.Bytes.data(), a->ai_addr, a->ai_addrlen);
-    address.Length = static_cast<int>(a->ai_addrlen);
-    address.Family = a->ai_family;
-    addresses.push_back(address);
-  }
-  ::freeaddrinfo(found);
-  return !addresses.empty();
+std::span<const TFailureCode> FailureCodes() {
+  return kFailureCodes;
+}
+
+bool SocketsReady(std::string&) {
+  return true;
 }
 
 TSocket StartConnect(const TAddress& address, std::string& error) {

@@ -4,13 +4,10 @@
 #include <ws2tcpip.h>
 #include <mstcpip.h>
 
-#include <cstring>
-
 #include "netsocket.h"
+#include "netsocket_system.h"
 
 namespace serial::net {
-
-static_assert(sizeof(sockaddr_storage) <= sizeof(TAddress::Bytes));
 
 namespace {
 
@@ -19,35 +16,13 @@ namespace {
 constexpr ULONG kKeepIdleMs = 60000;
 constexpr ULONG kKeepIntervalMs = 10000;
 
-std::string Reason(int code) {
-  switch (code) {
-    case WSAECONNREFUSED:
-      return "conexão recusada";
-    case WSAENETUNREACH:
-    case WSAEHOSTUNREACH:
-      return "rede ou máquina inalcançável";
-    case WSAETIMEDOUT:
-      return "sem resposta";
-    case WSAECONNRESET:
-    case WSAECONNABORTED:
-      return "conexão interrompida pela outra ponta";
-    default:
-      return "erro de rede " + std::to_string(code);
-  }
-}
+constexpr TFailureCode kFailureCodes[] = {
+    {WSAECONNREFUSED, TFailure::Refused}, {WSAENETUNREACH, TFailure::Unreachable},
+    {WSAEHOSTUNREACH, TFailure::Unreachable}, {WSAETIMEDOUT, TFailure::NoAnswer},
+    {WSAECONNRESET, TFailure::Reset}, {WSAECONNABORTED, TFailure::Reset}};
 
 SOCKET Native(TSocket socket) {
   return static_cast<SOCKET>(socket);
-}
-
-// Winsock works only after WSAStartup; once for the process, never undone.
-bool Started(std::string& error) {
-  static const int result = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data);
-  }();
-  if (result != 0) error = "Winsock indisponível (" + std::to_string(result) + ")";
-  return result == 0;
 }
 
 void KeepAlive(SOCKET s) {
@@ -60,33 +35,22 @@ void KeepAlive(SOCKET s) {
 
 }  // namespace
 
-bool Resolve(const std::string& host, const std::string& port, bool numericOnly, std::vector<TAddress>& addresses,
-             std::string& error) {
-  if (!Started(error)) return false;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
-  addrinfo* found = nullptr;
-  const int result = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-  if (result != 0) {
-    error = "nome não encontrado: " + host + " (erro " + std::to_string(result) + ")";
-    return false;
-  }
-  addresses.clear();
-  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    TAddress address;
-    std::memcpy(address.Bytes.data(), a->ai_addr, a->ai_addrlen);
-    address.Length = static_cast<int>(a->ai_addrlen);
-    address.Family = a->ai_family;
-    addresses.push_back(address);
-  }
-  freeaddrinfo(found);
-  return !addresses.empty();
+std::span<const TFailureCode> FailureCodes() {
+  return kFailureCodes;
+}
+
+// Winsock works only after WSAStartup; once for the process, never undone.
+bool SocketsReady(std::string& error) {
+  static const int result = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data);
+  }();
+  if (result != 0) error = "Winsock indisponível (" + std::to_string(result) + ")";
+  return result == 0;
 }
 
 TSocket StartConnect(const TAddress& address, std::string& error) {
-  if (!Started(error)) return NoSocket;
+  if (!SocketsReady(error)) return NoSocket;
   const SOCKET s = socket(address.Family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     error = Reason(WSAGetLastError());

@@ -24,6 +24,11 @@ const QString kPathDevice = QStringLiteral("\\\\.\\COM12");
 const QString kPathDevice = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K-if00-port0");
 #endif
 
+TSiteSettings Line(const QString& device, TBaudRate speed, TDataBits bits, TParityType parity, TStopBits stop,
+                   TFlowControl flow, int silenceHours = 0) {
+  return {device, speed, bits, parity, stop, flow, silenceHours};
+}
+
 class SiteSettings : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(folder.isValid()); }
@@ -63,15 +68,8 @@ TEST_F(SiteSettings, TheUsersValuesWinKeyByKeyAndTheEnvironmentWinsForTheDevice)
   Write(files.User, "[porta]\ndispositivo=COM3\nvelocidade=2400\nbits_parada=2\ncontrole_fluxo=rts_cts\n");
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
   ASSERT_TRUE(read.Ok()) << read.ErrorMessage().toStdString();
-  TSiteSettings expected;
-  expected.Device = QStringLiteral("COM3");
-  expected.Speed = TBaudRate::br2400;
-  expected.DataBits = TDataBits::db7;
-  expected.Parity = TParityType::pcEven;
-  expected.StopBits = TStopBits::sbTwo;
-  expected.FlowControl = TFlowControl::fcRTS_CTS;
-  expected.SilenceHours = 8;
-  EXPECT_EQ(read.Settings, expected);
+  EXPECT_EQ(read.Settings, Line(QStringLiteral("COM3"), TBaudRate::br2400, TDataBits::db7, TParityType::pcEven,
+                                 TStopBits::sbTwo, TFlowControl::fcRTS_CTS, 8));
 
   // The port, as the window will set it up, and the line it then opens.
   serial::TLineRouter router;
@@ -163,14 +161,8 @@ TEST_F(SiteSettings, UnknownKeysAreIgnoredWithAWarningEach) {
 // The system's file when it can be written, else the user's; what is saved reads back the same, and
 // other keys in the file stay.
 TEST_F(SiteSettings, SavedToTheFirstFileThatCanBeWrittenAndReadBackAlike) {
-  TSiteSettings settings;
-  settings.Device = kPathDevice;
-  settings.Speed = TBaudRate::br256000;
-  settings.DataBits = TDataBits::db5;
-  settings.Parity = TParityType::pcSpace;
-  settings.StopBits = TStopBits::sbOnePtFive;
-  settings.FlowControl = TFlowControl::fsDSR_DTR;
-  settings.SilenceHours = 720;
+  TSiteSettings settings = Line(kPathDevice, TBaudRate::br256000, TDataBits::db5, TParityType::pcSpace,
+                                TStopBits::sbOnePtFive, TFlowControl::fsDSR_DTR, 720);
 
   // No folder can be made under a file: the system's file cannot be written, even by an administrator.
   const capture::TSettingsFiles blocked{folder.filePath(QStringLiteral("file/logchamadas.conf")), files.User};
@@ -199,32 +191,28 @@ TEST_F(SiteSettings, SavedToTheFirstFileThatCanBeWrittenAndReadBackAlike) {
 }
 
 TEST(LineText, NamesDeviceRateAndFrame) {
-  auto with = [](TBaudRate speed, TDataBits bits, TParityType parity, TStopBits stop, TFlowControl flow) {
-    TSiteSettings s;
-    s.Speed = speed;
-    s.DataBits = bits;
-    s.Parity = parity;
-    s.StopBits = stop;
-    s.FlowControl = flow;
-    return s;
+  const struct {
+    TSiteSettings settings;
+    const char* text;
+  } cases[] = {
+      {Line(QStringLiteral("/dev/ttyUSB0"), TBaudRate::br1200, TDataBits::db7, TParityType::pcEven, TStopBits::sbOne,
+            TFlowControl::fcNone),
+       "/dev/ttyUSB0 1200 7E1"},
+      {Line(QStringLiteral("COM12"), TBaudRate::br19200, TDataBits::db8, TParityType::pcOdd, TStopBits::sbOnePtFive,
+            TFlowControl::fcXON_XOFF),
+       "COM12 19200 8O1.5 XON/XOFF"},
+      {Line(QStringLiteral("COM1"), TBaudRate::br110, TDataBits::db5, TParityType::pcMark, TStopBits::sbTwo,
+            TFlowControl::fsDSR_DTR),
+       "COM1 110 5M2 DTR/DSR"},
+      {Line(QStringLiteral("COM1"), TBaudRate::br300, TDataBits::db6, TParityType::pcSpace, TStopBits::sbOne,
+            TFlowControl::fcRTS_CTS),
+       "COM1 300 6S1 RTS/CTS"},
+      // A TCP line has no speed or frame of its own.
+      {Line(QStringLiteral("tcp://10.0.0.5:4001"), TBaudRate::br1200, TDataBits::db7, TParityType::pcEven,
+            TStopBits::sbOne, TFlowControl::fcNone),
+       "tcp://10.0.0.5:4001"},
   };
-  using enum TBaudRate;
-  EXPECT_EQ(capture::LineText(with(br1200, TDataBits::db7, TParityType::pcEven, TStopBits::sbOne, TFlowControl::fcNone),
-                              QStringLiteral("/dev/ttyUSB0")),
-            QStringLiteral("/dev/ttyUSB0 1200 7E1"));
-  EXPECT_EQ(capture::LineText(with(br19200, TDataBits::db8, TParityType::pcOdd, TStopBits::sbOnePtFive,
-                                   TFlowControl::fcXON_XOFF),
-                              QStringLiteral("COM12")),
-            QStringLiteral("COM12 19200 8O1.5 XON/XOFF"));
-  EXPECT_EQ(capture::LineText(with(br110, TDataBits::db5, TParityType::pcMark, TStopBits::sbTwo, TFlowControl::fsDSR_DTR),
-                              QStringLiteral("COM1")),
-            QStringLiteral("COM1 110 5M2 DTR/DSR"));
-  EXPECT_EQ(capture::LineText(with(br300, TDataBits::db6, TParityType::pcSpace, TStopBits::sbOne, TFlowControl::fcNone),
-                              QStringLiteral("COM1")),
-            QStringLiteral("COM1 300 6S1"));
-  // A TCP line has no speed or frame of its own.
-  EXPECT_EQ(capture::LineText(TSiteSettings{}, QStringLiteral("tcp://10.0.0.5:4001")),
-            QStringLiteral("tcp://10.0.0.5:4001"));
+  for (const auto& c : cases) EXPECT_EQ(capture::LineText(c.settings, c.settings.Device), QString::fromUtf8(c.text));
 }
 
 #ifdef _WIN32

@@ -12,7 +12,6 @@ namespace serialtest {
 namespace {
 
 using serial::TCommPort;
-using serial::TSerialPort;
 
 struct RoutedPort : ::testing::Test {
   std::shared_ptr<TFakeLine> serialLine = std::make_shared<TFakeLine>();

@@ -10,15 +10,6 @@
 namespace serialtest {
 namespace {
 
-using serial::TBaudRate;
-using serial::TDataBits;
-using serial::TFlowControl;
-using serial::TParityType;
-using serial::TSerialPort;
-using serial::TStopBits;
-using P = TSerialPort&;
-namespace cf = serial::commflag;
-
 struct TDcbCase {
   const char* name;
   std::function<void(P)> change;
@@ -90,17 +81,11 @@ TEST(SerialPortOnDcb, EachSettingReachesItsDcbField) {
   };
   for (const TDcbCase& c : cases) {
     SCOPED_TRACE(c.name);
-    TPortOnFakeLine fake;
-    // A Windows driver's fresh port: binary, DTR and RTS on, 9600 8N1.
-    fake.line->state = serial::TLineSettings{9600, cf::Binary | cf::DtrControlEnable | cf::RtsControlEnable,
-                                             2048, 512, 8, 0, 0, 17, 19, 0, 0, 0};
-    fake.OpenQuietly();
-    c.change(fake.port);
-    fake.port.ApplySettings();  // also for a value the port already had
-    const DCB dcb = serial::ToDcb(fake.line->written.back());
+    const serial::TLineSettings record = RecordAfter(c.change);
+    const DCB dcb = serial::ToDcb(record);
     EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
     EXPECT_EQ(c.field(dcb), c.expected);
-    EXPECT_EQ(serial::FromDcb(dcb), fake.line->written.back());
+    EXPECT_EQ(serial::FromDcb(dcb), record);
   }
 }
 

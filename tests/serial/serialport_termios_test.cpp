@@ -10,15 +10,6 @@
 namespace serialtest {
 namespace {
 
-using serial::TBaudRate;
-using serial::TDataBits;
-using serial::TFlowControl;
-using serial::TParityType;
-using serial::TSerialPort;
-using serial::TStopBits;
-using P = TSerialPort&;
-namespace cf = serial::commflag;
-
 struct TTermiosCase {
   const char* name;
   std::function<void(P)> change;
@@ -71,23 +62,16 @@ TEST(SerialPortOnTermios, EachSettingReachesItsTermiosBits) {
   };
   for (const TTermiosCase& c : cases) {
     SCOPED_TRACE(c.name);
-    TPortOnFakeLine fake;
-    // What the POSIX layer reports for a freshly opened line: binary, DTR and RTS on, 9600 8N1.
-    fake.line->state = serial::TLineSettings{9600, cf::Binary | cf::DtrControlEnable | cf::RtsControlEnable,
-                                             0, 0, 8, 0, 0, 17, 19, 0, 0, 0};
-    fake.OpenQuietly();
-    c.change(fake.port);
-    fake.port.ApplySettings();  // also for a value the port already had
     termios2 t{};
     serial::MakeRaw(t);
-    ASSERT_TRUE(serial::ToTermios(fake.line->written.back(), t));
+    ASSERT_TRUE(serial::ToTermios(RecordAfter(c.change), t));
     EXPECT_EQ(t.*c.field & c.mask, c.bits);
   }
 }
 
 TEST(SerialPortOnTermios, WhatTermiosCannotCarryIsRefusedOrKeptInTheRecord) {
   TPortOnFakeLine fake;
-  fake.line->state = serial::TLineSettings{9600, cf::Binary, 0, 0, 8, 0, 0, 17, 19, 0, 0, 0};
+  fake.line->state = kFreshLine;
   fake.OpenQuietly();
   termios2 t{};
   serial::MakeRaw(t);

@@ -6,84 +6,46 @@
 
 #include <cerrno>
 
-#include "loopback.h"
+#include "loopback_system.h"
 
-namespace testsupport {
+namespace testsupport::loopback {
 
-namespace {
-
-constexpr std::intptr_t kNone = -1;
-
-sockaddr_in Loopback(std::uint16_t port) {
+std::intptr_t Listen(std::uint16_t& port, int backlog) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return NoSocket;
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-bool Ready(std::intptr_t socket, short events, std::chrono::milliseconds limit) {
-  pollfd watched{static_cast<int>(socket), events, 0};
-  return ::poll(&watched, 1, static_cast<int>(limit.count())) == 1;
-}
-
-void CloseSocket(std::intptr_t& socket) {
-  if (socket != kNone) ::close(static_cast<int>(socket));
-  socket = kNone;
-}
-
-}  // namespace
-
-TLoopbackServer::TLoopbackServer(std::uint16_t port, int backlog) : FListener(kNone), FPeer(kNone), FFiller(kNone) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address = Loopback(port);
   socklen_t length = sizeof address;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, backlog) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (fd >= 0) ::close(fd);
-    return;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, backlog) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    return NoSocket;
   }
-  FListener = fd;
-  FPort = ntohs(address.sin_port);
+  port = ntohs(address.sin_port);
+  return fd;
 }
 
-bool TLoopbackServer::Accept(std::chrono::milliseconds limit) {
-  if (FListener == kNone || !Ready(FListener, POLLIN, limit)) return false;
-  ClosePeer();
-  FPeer = ::accept4(static_cast<int>(FListener), nullptr, nullptr, SOCK_CLOEXEC);
-  return FPeer >= 0;
+std::intptr_t AcceptOne(std::intptr_t listener, std::chrono::milliseconds limit) {
+  pollfd waiting{static_cast<int>(listener), POLLIN, 0};
+  if (::poll(&waiting, 1, static_cast<int>(limit.count())) != 1) return NoSocket;
+  const int peer = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  return peer >= 0 ? peer : NoSocket;
 }
 
-bool TLoopbackServer::Send(const std::string& bytes) {
-  std::size_t sent = 0;
-  while (FPeer != kNone && sent < bytes.size()) {
-    const ssize_t n = ::send(static_cast<int>(FPeer), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return FPeer != kNone;
+long SendSome(std::intptr_t socket, const char* bytes, std::size_t size) {
+  ssize_t n = 0;
+  do {
+    n = ::send(static_cast<int>(socket), bytes, size, MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
-void TLoopbackServer::ClosePeer() {
-  CloseSocket(FPeer);
+void CloseSocket(std::intptr_t socket) {
+  ::close(static_cast<int>(socket));
 }
 
-void TLoopbackServer::StopListening() {
-  CloseSocket(FListener);
-  CloseSocket(FFiller);
-}
-
-bool TLoopbackServer::FillBacklog() {
-  CloseSocket(FFiller);
-  FFiller = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  const sockaddr_in address = Loopback(FPort);
-  if (::connect(static_cast<int>(FFiller), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-      errno != EINPROGRESS)
-    return false;
-  return Ready(FFiller, POLLOUT, std::chrono::seconds(5));
-}
-
-}  // namespace testsupport
+}  // namespace testsupport::loopback
