@@ -40,6 +40,11 @@ class SiteSettings : public ::testing::Test {
     file.write(text);
   }
 
+  // A file no earlier step wrote: QSettings keeps the files it parsed and reads one again only when its
+  // time stamp or size has changed, so two writes of one size within a moment would read as the first.
+  QString NewFile() { return folder.filePath(QStringLiteral("file-%1.conf").arg(++written)); }
+
+  int written = 0;
   QTemporaryDir folder;
   capture::TSettingsFiles files{folder.filePath(QStringLiteral("etc/logchamadas/logchamadas.conf")),
                                 folder.filePath(QStringLiteral("home/logchamadas/logchamadas.conf"))};
@@ -122,11 +127,12 @@ TEST_F(SiteSettings, EachBadValueStopsWithFileKeyValueAndWhatIsAllowed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    Write(files.User, c.line);
-    const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
+    const QString user = NewFile();
+    Write(user, c.line);
+    const capture::TSiteSettingsRead read = capture::ReadSiteSettings({files.System, user});
     ASSERT_EQ(read.Errors.size(), 1);
     const QString message = read.ErrorMessage();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Valor inválido em ") + files.User + QStringLiteral(": ") +
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Valor inválido em ") + user + QStringLiteral(": ") +
                                    QString::fromUtf8(c.shown) + QStringLiteral(". Valores permitidos: ")))
         << message.toStdString();
     EXPECT_TRUE(message.contains(c.allowed)) << message.toStdString();
@@ -142,9 +148,10 @@ TEST_F(SiteSettings, EachBadValueStopsWithFileKeyValueAndWhatIsAllowed) {
   EXPECT_TRUE(both.Errors[0].contains(files.System));
   EXPECT_TRUE(both.Errors[1].contains(files.User));
 
-  Write(files.User, "[porta\nvelocidade=1200\n");
-  EXPECT_EQ(capture::ReadSiteSettings(files).Errors.last(),
-            QStringLiteral("Arquivo de configuração mal formado: ") + files.User + QLatin1Char('.'));
+  const QString malformed = NewFile();
+  Write(malformed, "[porta\nvelocidade=1200\n");
+  EXPECT_EQ(capture::ReadSiteSettings({QString(), malformed}).Errors,
+            QStringList{QStringLiteral("Arquivo de configuração mal formado: ") + malformed + QLatin1Char('.')});
 }
 
 TEST_F(SiteSettings, UnknownKeysAreIgnoredWithAWarningEach) {
