@@ -70,28 +70,6 @@ TEST_F(CommWin32, FlowControlFlagsReachTheirDcbBitfieldsAndComeBack) {
   }
 }
 
-// Through the component, as the line's settings reach it: Wine keeps the flow-control bits of the DCB.
-TEST_F(CommWin32, FlowControlSettingsReachTheLine) {
-  serial::TSerialPort port(std::make_unique<serialtest::TLineProbe>());
-  port.SetCommPort(serial::TCommPort::cpCOM1);
-  ASSERT_TRUE(port.OpenPort());
-  const struct {
-    serial::TFlowControl flow;
-    std::uint32_t bits;
-  } cases[] = {
-      {serial::TFlowControl::fcXON_XOFF, commflag::OutX | commflag::InX},
-      {serial::TFlowControl::fcRTS_CTS, commflag::OutxCtsFlow},
-      {serial::TFlowControl::fcNone, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.flow));
-    port.SetFlowControl(c.flow);
-    TLineSettings back;
-    ASSERT_TRUE(line.Settings(back));
-    EXPECT_EQ(back.Flags & (commflag::OutX | commflag::InX | commflag::OutxCtsFlow), c.bits);
-  }
-}
-
 // The registry's list of serial ports, as a driver would fill it.
 TEST(CommWin32Ports, PortsAreListedFromTheRegistryByNumber) {
   HKEY key = nullptr;
