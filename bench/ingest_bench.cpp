@@ -4,9 +4,19 @@
 // over calls sent, the interface thread's busy time a tick (the tick itself, and the worker's answers
 // it handles), process CPU and peak memory. With --hang the PostgreSQL server's processes are stopped
 // (SIGSTOP) for that many seconds in the middle of the run, and the ticks during the hang are
-// reported apart. Ctrl+C ends the run cleanly: the server goes on and the cluster is removed.
-//   ingest_bench [--seconds S] [--rate R] [--hang H] [sqlite|postgres]...   (60 s, 300 calls a second, both)
+// reported apart. With --tcp the line arrives over TCP instead, as from a serial device server: the
+// simulator's lines at ten times a 9600 bit/s line (96,000 bit/s, back to back, about 9,600 bytes a
+// second) are relayed to a server on the loopback that the logger connects to (tcp://127.0.0.1:PORT).
+// Ctrl+C ends the run cleanly: the server goes on and the cluster is removed.
+//   ingest_bench [--seconds S] [--rate R] [--hang H] [--tcp] [sqlite|postgres]...
+//   (60 s, 300 calls a second, both engines; --tcp sends as fast as its 96,000 bit/s allow)
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -16,6 +26,8 @@
 #include "benchsupport.h"
 #include "calllistmodel.h"
 #include "hostworker.h"
+#include "linerouter.h"
+#include "loopback.h"
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
@@ -28,6 +40,7 @@ struct TOptions {
   int Seconds = 60;
   double Rate = 300;
   int HangSeconds = 0;
+  bool Tcp = false;
   QStringList Engines;
 };
 
@@ -41,17 +54,58 @@ class TCountingLog : public capture::TLogSink {
   long Lines = 0;
 };
 
+// What the simulator writes on its pseudo-terminal, relayed on a thread of its own to the one client of
+// a server on the loopback, as a serial device server relays its serial line.
+class TTcpRelay {
+ public:
+  explicit TTcpRelay(const QString& ptyPath) : FPty(::open(ptyPath.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY)) {
+    termios raw{};
+    if (FPty < 0 || !FServer.IsListening() || ::tcgetattr(FPty, &raw) != 0) Fail(QStringLiteral("no relay"));
+    ::cfmakeraw(&raw);
+    ::tcsetattr(FPty, TCSANOW, &raw);
+    FThread = std::thread([this] { Relay(); });
+  }
+  ~TTcpRelay() {
+    FStop = true;
+    FThread.join();
+    ::close(FPty);
+  }
+  TTcpRelay(const TTcpRelay&) = delete;
+  TTcpRelay& operator=(const TTcpRelay&) = delete;
+
+  QString Address() const { return QString::fromStdString(FServer.Address()); }
+
+ private:
+  void Relay() {
+    if (!FServer.Accept(std::chrono::seconds(30))) return;
+    char buffer[4096];
+    while (!FStop) {
+      pollfd readable{FPty, POLLIN, 0};
+      if (::poll(&readable, 1, 100) != 1) continue;
+      const ssize_t n = ::read(FPty, buffer, sizeof buffer);
+      if (n <= 0 || !FServer.Send(std::string(buffer, static_cast<std::size_t>(n)))) return;
+    }
+  }
+
+  testsupport::TLoopbackServer FServer;
+  int FPty;
+  std::atomic<bool> FStop{false};
+  std::thread FThread;
+};
+
 // The interface thread's side as the window wires it, without the widgets: port, journal, list model,
-// log, and the worker on its thread.
+// log, and the worker on its thread. The port opens the device through the router, as the window's
+// does: a pseudo-terminal's path, or tcp://HOST:PORT.
 struct TIngestRig {
-  TIngestRig(TEngine engine, const TBenchHosts& hosts, const QString& portPath)
+  TIngestRig(TEngine engine, const TBenchHosts& hosts, const QString& device)
       : Host(engine, hosts.OdbcFolder()),
         JournalPath(hosts.Path(QStringLiteral("journal-%1.sqlite").arg(int(engine)))) {
     if (!Journal.Open(JournalPath)) Fail(Journal.LastError());
     Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
                                                    [] { return QDateTime::currentDateTime(); });
-    qputenv("LOGCHAMADAS_COM1", portPath.toLocal8Bit());
-    auto watch = std::make_unique<capture::TReadWatch>(serial::MakeSystemCommLayer());
+    auto router = std::make_unique<serial::TLineRouter>();
+    router->SetDevice("COM1", device.toStdString());
+    auto watch = std::make_unique<capture::TReadWatch>(std::move(router));
     capture::TReadWatch& watched = *watch;
     Port = std::make_unique<serial::TSerialPort>(std::move(watch));
     Port->SetCommPort(serial::TCommPort::cpCOM1);
@@ -62,7 +116,7 @@ struct TIngestRig {
     Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {
       Cycle->SPAfterReceive(data);
     };
-    if (!Port->OpenPort()) Fail(QStringLiteral("cannot open ") + portPath);
+    if (!Port->OpenPort()) Fail(QStringLiteral("cannot open ") + device);
     Cycle->SetDataAtual(QDate::currentDate().startOfDay());
     Worker->OpenDay(Cycle->FDataAtual());
   }
@@ -113,10 +167,13 @@ double HandleAnswersUntil(TSteady::time_point due) {
 }
 
 void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
-  TSimulator simulator({QStringLiteral("--bitrate"), QStringLiteral("256000"), QStringLiteral("--rate"),
-                        QString::number(options.Rate), QStringLiteral("--duration"),
-                        QString::number(options.Seconds), QStringLiteral("--seed"), QStringLiteral("1")});
-  TIngestRig rig(engine, hosts, simulator.Path());
+  TSimulator simulator({QStringLiteral("--bitrate"), QString::fromLatin1(options.Tcp ? "96000" : "256000"),
+                        QStringLiteral("--rate"), options.Tcp ? QStringLiteral("max") : QString::number(options.Rate),
+                        QStringLiteral("--duration"), QString::number(options.Seconds), QStringLiteral("--seed"),
+                        QStringLiteral("1")});
+  std::optional<TTcpRelay> relay;
+  if (options.Tcp) relay.emplace(simulator.Path());
+  TIngestRig rig(engine, hosts, relay ? relay->Address() : simulator.Path());
   const bool hang = options.HangSeconds > 0 && engine == TEngine::Postgres;
   const auto hangFrom = TSteady::now() + std::chrono::seconds((options.Seconds - options.HangSeconds) / 2);
   const auto hangUntil = hangFrom + std::chrono::seconds(options.HangSeconds);
@@ -181,13 +238,15 @@ TOptions ParseOptions(const QStringList& args) {
       options.Rate = args[++i].toDouble();
     } else if (args[i] == QLatin1String("--hang") && i + 1 < args.size()) {
       options.HangSeconds = args[++i].toInt();
+    } else if (args[i] == QLatin1String("--tcp")) {
+      options.Tcp = true;
     } else {
       options.Engines.append(args[i]);
     }
   }
   if (options.Seconds <= 0 || options.Rate <= 0 || options.HangSeconds < 0 ||
       options.HangSeconds >= options.Seconds) {
-    Fail(QStringLiteral("usage: ingest_bench [--seconds S] [--rate R] [--hang H < S] [sqlite|postgres]..."));
+    Fail(QStringLiteral("usage: ingest_bench [--seconds S] [--rate R] [--hang H < S] [--tcp] [sqlite|postgres]..."));
   }
   return options;
 }

@@ -1,6 +1,7 @@
 // The few operating-system comm operations the serial port component is built on.
-// One implementation per system (comm_posix.cpp, comm_win32.cpp), chosen by the build; tests may
-// substitute their own to watch the call sequence.
+// One serial implementation per system (comm_posix.cpp, comm_win32.cpp), chosen by the build, and one
+// for lines over TCP (comm_tcp.h); TLineRouter (linerouter.h) picks between them by the device's name.
+// Tests may substitute their own to watch the call sequence.
 #pragma once
 
 #include <cstdint>
@@ -76,7 +77,8 @@ class TCommLayer {
  public:
   virtual ~TCommLayer() = default;
 
-  // Opens "COM1".."COM8" (or whatever the system maps that name to) for exclusive use.
+  // Opens a device for exclusive use: "COM1".."COM8" (or whatever the system maps that name to), a
+  // device path (devicepath.h), or for the TCP layer "tcp://HOST:PORT".
   virtual TCommHandle Open(const std::string& deviceName) = 0;
   virtual bool GetState(TCommHandle handle, TLineSettings& settings) = 0;
   virtual bool SetState(TCommHandle handle, const TLineSettings& settings) = 0;

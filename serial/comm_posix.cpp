@@ -137,7 +137,7 @@ class TPosixCommLayer final : public TCommLayer {
 
   std::string Describe(const std::string& deviceName) const override {
     const std::string path = CommDevicePath(deviceName);
-    return path.empty() ? deviceName : deviceName + " (" + path + ")";
+    return path.empty() || path == deviceName ? deviceName : deviceName + " (" + path + ")";
   }
 
  private:

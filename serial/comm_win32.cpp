@@ -5,6 +5,7 @@
 
 #include "comm.h"
 #include "dcbflags.h"
+#include "devicepath.h"
 
 namespace serial {
 namespace {
@@ -16,8 +17,11 @@ HANDLE Native(TCommHandle handle) {
 class TWin32Comm final : public TCommLayer {
  public:
   TCommHandle Open(const std::string& deviceName) override {
-    // The \\.\ form also reaches COM10 and above, which the bare name does not.
-    const std::string path = "\\\\.\\" + deviceName;
+    const std::string path = CommDevicePath(deviceName);
+    if (path.empty()) {
+      FLastError = "no such port";
+      return InvalidCommHandle;
+    }
     HANDLE handle =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return Failed(), InvalidCommHandle;
@@ -32,36 +36,12 @@ class TWin32Comm final : public TCommLayer {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(Native(handle), &dcb)) return false;
-    settings.BaudRate = dcb.BaudRate;
-    settings.Flags = FlagWordOf(dcb);
-    settings.XonLim = dcb.XonLim;
-    settings.XoffLim = dcb.XoffLim;
-    settings.ByteSize = dcb.ByteSize;
-    settings.Parity = dcb.Parity;
-    settings.StopBits = dcb.StopBits;
-    settings.XonChar = dcb.XonChar;
-    settings.XoffChar = dcb.XoffChar;
-    settings.ErrorChar = dcb.ErrorChar;
-    settings.EofChar = dcb.EofChar;
-    settings.EvtChar = dcb.EvtChar;
+    settings = FromDcb(dcb);
     return true;
   }
 
   bool SetState(TCommHandle handle, const TLineSettings& settings) override {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = settings.BaudRate;
-    SetFlagWord(dcb, settings.Flags);
-    dcb.XonLim = settings.XonLim;
-    dcb.XoffLim = settings.XoffLim;
-    dcb.ByteSize = settings.ByteSize;
-    dcb.Parity = settings.Parity;
-    dcb.StopBits = settings.StopBits;
-    dcb.XonChar = settings.XonChar;
-    dcb.XoffChar = settings.XoffChar;
-    dcb.ErrorChar = settings.ErrorChar;
-    dcb.EofChar = settings.EofChar;
-    dcb.EvtChar = settings.EvtChar;
+    DCB dcb = ToDcb(settings);
     return SetCommState(Native(handle), &dcb) != 0;
   }
 

@@ -1,3 +1,16 @@
+// How each TSerialPort setting reaches a Windows line: the component writes the record
+// (serialport.cpp, the flag word in TSerialPort::LineFlags) and the record goes into the DCB as is.
+//   BaudRate        DCB.BaudRate, the number itself (the driver takes what its divisor can make)
+//   DataBits        DCB.ByteSize 4..8 (drivers refuse 4: SetCommState fails, the line keeps its own)
+//   ParityType      DCB.Parity: NOPARITY 0, ODDPARITY 1, EVENPARITY 2, MARKPARITY 3, SPACEPARITY 4
+//   StopBits        DCB.StopBits: ONESTOPBIT 0, ONE5STOPBITS 1, TWOSTOPBITS 2
+//   fcXON_XOFF      fOutX and fInX, with XonChar/XoffChar and XonLim/XoffLim
+//   fcRTS_CTS       fOutxCtsFlow, and fRtsControl = RTS_CONTROL_HANDSHAKE
+//   fsDSR_DTR       fOutxDsrFlow, and fDtrControl = DTR_CONTROL_HANDSHAKE
+//   fcNone          none of those; a handshaking RTS or DTR goes back to enabled
+//   ParityErrorChecking     fParity (bytes with a parity error are reported by ClearCommError)
+//   ParityErrorReplacement  fErrorChar: such bytes become ErrorChar
+//   StripNullChars          fNull: the driver discards zero bytes
 #include "dcbflags.h"
 
 namespace serial {
@@ -33,6 +46,41 @@ void SetFlagWord(DCB& dcb, std::uint32_t flags) {
   dcb.fNull = Field(flags, 11, 1);
   dcb.fRtsControl = Field(flags, 12, 2);
   dcb.fAbortOnError = Field(flags, 14, 1);
+}
+
+DCB ToDcb(const TLineSettings& line) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  dcb.BaudRate = line.BaudRate;
+  SetFlagWord(dcb, line.Flags);
+  dcb.XonLim = line.XonLim;
+  dcb.XoffLim = line.XoffLim;
+  dcb.ByteSize = line.ByteSize;
+  dcb.Parity = line.Parity;
+  dcb.StopBits = line.StopBits;
+  dcb.XonChar = line.XonChar;
+  dcb.XoffChar = line.XoffChar;
+  dcb.ErrorChar = line.ErrorChar;
+  dcb.EofChar = line.EofChar;
+  dcb.EvtChar = line.EvtChar;
+  return dcb;
+}
+
+TLineSettings FromDcb(const DCB& dcb) {
+  TLineSettings line;
+  line.BaudRate = dcb.BaudRate;
+  line.Flags = FlagWordOf(dcb);
+  line.XonLim = dcb.XonLim;
+  line.XoffLim = dcb.XoffLim;
+  line.ByteSize = dcb.ByteSize;
+  line.Parity = dcb.Parity;
+  line.StopBits = dcb.StopBits;
+  line.XonChar = dcb.XonChar;
+  line.XoffChar = dcb.XoffChar;
+  line.ErrorChar = dcb.ErrorChar;
+  line.EofChar = dcb.EofChar;
+  line.EvtChar = dcb.EvtChar;
+  return line;
 }
 
 }  // namespace serial

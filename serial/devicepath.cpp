@@ -1,22 +1,33 @@
-#include "devicepath.h"
-
+// What both systems share of device names; the names themselves are in devicepath_posix.cpp and
+// devicepath_win32.cpp.
 #include <cstdlib>
+
+#include "devicepath.h"
 
 namespace serial {
 
-std::string CommDevicePath(std::string_view deviceName, const TEnvironmentLookup& environment) {
-  if (deviceName.size() != 4 || deviceName.substr(0, 3) != "COM") return {};
-  const char digit = deviceName[3];
-  if (digit < '1' || digit > '8') return {};
+namespace {
 
-  const std::string variable = std::string("LOGCHAMADAS_") + std::string(deviceName);
-  const char* redirected = environment(variable.c_str());
-  if (redirected != nullptr && *redirected != '\0') return redirected;
-  return std::string("/dev/ttyS") + static_cast<char>(digit - 1);
+const char* ProcessVariable(const char* name) {
+  return std::getenv(name);
 }
 
+const char* NoVariable(const char*) {
+  return nullptr;
+}
+
+}  // namespace
+
 std::string CommDevicePath(std::string_view deviceName) {
-  return CommDevicePath(deviceName, [](const char* name) -> const char* { return std::getenv(name); });
+  return CommDevicePath(deviceName, ProcessVariable);
+}
+
+std::string PortDevice(std::string_view portName, std::string_view configured) {
+  return PortDevice(portName, configured, ProcessVariable);
+}
+
+bool IsSerialDeviceName(std::string_view name) {
+  return !CommDevicePath(name, NoVariable).empty();
 }
 
 }  // namespace serial

@@ -61,7 +61,10 @@ class TSerialPort {
   void PurgeOutput();
 
   bool IsOpen() const { return FHandle != InvalidCommHandle; }
-  // "COM1".."COM8" for the current CommPort; takes effect at the next OpenPort.
+  // "COM1".."COM8" for the current CommPort; takes effect at the next OpenPort. This name is what the
+  // comm layer is asked to open. Any other device (a path, COM12, tcp://HOST:PORT) reaches the port
+  // through the layer: a TLineRouter maps the name to the site's device (linerouter.h), as
+  // LOGCHAMADAS_COMn always mapped it on Linux.
   std::string DeviceName() const;
 
   TCommPort CommPort() const { return FCommPort; }

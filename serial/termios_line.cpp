@@ -1,3 +1,19 @@
+// How each TSerialPort setting reaches a Linux line: the component writes the record (serialport.cpp,
+// the flag word in TSerialPort::LineFlags) and ToTermios puts it on termios2.
+//   BaudRate     Bnnn where the rate has a constant, else BOTHER with the number itself
+//   DataBits     CS5..CS8; 4 data bits are refused (SetState fails, the line keeps its own settings)
+//   ParityType   PARENB, with PARODD for odd; mark and space add CMSPAR (stick parity)
+//   StopBits     CSTOPB for two, and for one and a half (what a UART makes of CSTOPB with 5 data bits)
+//   fcXON_XOFF   IXON and IXOFF with VSTART/VSTOP; the kernel keeps its own thresholds, so XonLim and
+//                XoffLim live only in the record
+//   fcRTS_CTS    CRTSCTS, which is both halves: RTS handshake on input, CTS gating output
+//   fsDSR_DTR    nothing: Linux has no DTR/DSR flow control. The line runs without flow control, DTR
+//                raised as the open left it; the bits stay in the record, so GetState still shows them
+//   fcNone       none of IXON, IXOFF, CRTSCTS
+//   ParityErrorChecking     INPCK: a byte with a parity error never reaches the reader as received (it
+//                           is read as a zero byte, which the component drops, or skipped under IGNPAR)
+//   ParityErrorReplacement  nothing more: termios has no replacement character
+//   StripNullChars          nothing: the component drops zero bytes itself in any case
 #include "termios_line.h"
 
 #include <array>

@@ -88,6 +88,31 @@ TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
   EXPECT_TRUE(comm->Close(handle));
 }
 
+// Seen from the kernel's side of a real line: a pseudo-terminal keeps the flow-control and input-check
+// flags (not parity or data bits, which termios_line_test covers).
+TEST_F(CommPosix, FlowControlAndParityCheckingReachTheLine) {
+  ASSERT_TRUE(port.OpenPort());
+  const struct {
+    serial::TFlowControl flow;
+    bool checking;
+    tcflag_t iflag;
+    tcflag_t cflag;
+  } cases[] = {
+      {serial::TFlowControl::fcXON_XOFF, false, IXON | IXOFF, 0},
+      {serial::TFlowControl::fcRTS_CTS, true, INPCK, CRTSCTS},
+      {serial::TFlowControl::fsDSR_DTR, false, 0, 0},  // Linux has no DTR/DSR flow control
+      {serial::TFlowControl::fcNone, true, INPCK, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.flow));
+    port.SetFlowControl(c.flow);
+    port.SetParityErrorChecking(c.checking);
+    const termios t = pty.SlaveTermios();
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), c.iflag);
+    EXPECT_EQ(t.c_cflag & CRTSCTS, c.cflag);
+  }
+}
+
 // Another program holding the device with its own lock: flock locks of two separate opens conflict
 // even within one process.
 TEST_F(CommPosix, APortAnotherProgramHoldsDoesNotOpen) {

@@ -1,10 +1,15 @@
 // The Win32 comm layer on COM1 under Wine, where run-test has mapped it to a pseudo-terminal whose far
 // end the test drives. What Wine keeps of a pseudo-terminal's settings is written into the cases.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include "comm.h"
 #include "farend.h"
 #include "lineprobe.h"
+#include "portlist.h"
 #include "serialport.h"
 
 namespace {
@@ -63,6 +68,31 @@ TEST_F(CommWin32, FlowControlFlagsReachTheirDcbBitfieldsAndComeBack) {
     EXPECT_EQ(back.Flags, wanted.Flags);
     ASSERT_TRUE(line.SetState(line.Handle(), original));
   }
+}
+
+// The registry's list of serial ports, as a driver would fill it.
+TEST(CommWin32Ports, PortsAreListedFromTheRegistryByNumber) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::pair<const char*, const char*> values[] = {{"\\Device\\VCP0", "COM12"},
+                                                        {"\\Device\\TestSerial3", "COM3"}};
+  for (const auto& [name, port] : values) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(port), static_cast<DWORD>(strlen(port) + 1));
+  }
+  const std::vector<serial::TPortInfo> ports = serial::ListSerialPorts();
+  for (const auto& [name, port] : values) RegDeleteValueA(key, name);
+  RegCloseKey(key);
+
+  const auto at = [&](const char* device) {
+    return std::find_if(ports.begin(), ports.end(), [&](const serial::TPortInfo& p) { return p.Device == device; });
+  };
+  ASSERT_NE(at("COM3"), ports.end());
+  ASSERT_NE(at("COM12"), ports.end());
+  EXPECT_LT(at("COM3"), at("COM12"));
+  EXPECT_EQ(at("COM12")->Description, "adaptador USB-serial (VCP0)");
+  EXPECT_EQ(at("COM3")->Description, "porta serial (TestSerial3)");
 }
 
 // COM7 has nothing behind it; closing INVALID_HANDLE_VALUE would "succeed" as the current process's

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,16 @@
 namespace serialtest {
 
 using Calls = std::vector<std::string>;
+
+// The names the tests of the component's settings use.
+using serial::TBaudRate;
+using serial::TDataBits;
+using serial::TFlowControl;
+using serial::TParityType;
+using serial::TSerialPort;
+using serial::TStopBits;
+using P = TSerialPort&;  // a port, as a setting's change takes it
+namespace cf = serial::commflag;
 
 struct TFakeLine {
   // One entry per call: "Open COM2", "GetState", "SetState", "ClearError", "Read 4", "Purge 10",
@@ -99,5 +110,20 @@ struct TPortOnFakeLine {
     line->written.clear();
   }
 };
+
+// What a driver reports for a freshly opened line: binary, DTR and RTS on, 9600 8N1, XON 17, XOFF 19.
+inline const serial::TLineSettings kFreshLine{
+    9600, cf::Binary | cf::DtrControlEnable | cf::RtsControlEnable, 0, 0, 8, 0, 0, 17, 19, 0, 0, 0};
+
+// The whole record a port writes onto a fresh line once the change is made (written in full, also
+// when the change left every value as it was).
+inline serial::TLineSettings RecordAfter(const std::function<void(P)>& change) {
+  TPortOnFakeLine fake;
+  fake.line->state = kFreshLine;
+  fake.OpenQuietly();
+  change(fake.port);
+  fake.port.ApplySettings();
+  return fake.line->written.back();
+}
 
 }  // namespace serialtest

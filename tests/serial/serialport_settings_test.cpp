@@ -9,15 +9,8 @@
 namespace serialtest {
 namespace {
 
-using serial::TBaudRate;
 using serial::TCommPort;
-using serial::TDataBits;
-using serial::TFlowControl;
 using serial::TLineSettings;
-using serial::TParityType;
-using serial::TSerialPort;
-using serial::TStopBits;
-using P = TSerialPort&;
 using L = TLineSettings&;
 
 TEST(SerialPortSettings, EachCommPortOpensItsOwnDevice) {

@@ -1,0 +1,113 @@
+#include "sitesettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "linerouter.h"
+#include "settingskeys.h"
+#include "tcpaddress.h"
+
+namespace capture {
+
+namespace {
+
+const TSettingsKey* KeyAt(const QString& path) {
+  for (const TSettingsKey& key : SettingsKeys()) {
+    if (key.Path() == path) return &key;
+  }
+  return nullptr;
+}
+
+// "[porta] velocidade" for "porta/velocidade"; a key outside any group as it is.
+QString Shown(const QString& path) {
+  const qsizetype slash = path.indexOf(QLatin1Char('/'));
+  if (slash < 0) return path;
+  return QStringLiteral("[%1] %2").arg(path.left(slash), path.mid(slash + 1));
+}
+
+// A value with commas comes back as a list; the file held it as one text.
+QString ValueText(const QVariant& value) {
+  return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
+}
+
+void ReadFile(const QString& path, TSiteSettingsRead& read) {
+  if (path.isEmpty() || !QFileInfo::exists(path)) return;
+  QFile probe(path);
+  if (!probe.open(QIODevice::ReadOnly)) {
+    read.Errors << QStringLiteral("Não foi possível ler %1: %2.").arg(path, probe.errorString());
+    return;
+  }
+  probe.close();
+  QSettings file(path, QSettings::IniFormat);
+  if (file.status() != QSettings::NoError) {
+    read.Errors << QStringLiteral("Arquivo de configuração mal formado: %1.").arg(path);
+    return;
+  }
+  for (const QString& keyPath : file.allKeys()) {
+    const TSettingsKey* key = KeyAt(keyPath);
+    if (key == nullptr) {
+      read.Warnings << QStringLiteral("Chave desconhecida ignorada em %1: %2").arg(path, Shown(keyPath));
+      continue;
+    }
+    const QString value = ValueText(file.value(keyPath));
+    if (!key->Read(value, read.Settings)) {
+      read.Errors << QStringLiteral("Valor inválido em %1: %2=%3. Valores permitidos: %4.")
+                         .arg(path, Shown(keyPath), value, key->Allowed);
+    }
+  }
+}
+
+bool WriteFile(const QString& path, const TSiteSettings& settings) {
+  if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath())) return false;
+  QSettings file(path, QSettings::IniFormat);
+  for (const TSettingsKey& key : SettingsKeys()) file.setValue(key.Path(), key.Write(settings));
+  file.sync();
+  return file.status() == QSettings::NoError;
+}
+
+}  // namespace
+
+TSiteSettingsRead ReadSiteSettings(const TSettingsFiles& files) {
+  TSiteSettingsRead read;
+  ReadFile(files.System, read);
+  ReadFile(files.User, read);
+  return read;
+}
+
+TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettingsFiles& files) {
+  // Operators read the file the administrator writes, whatever the administrator's umask.
+  const bool newSystemFile = !QFileInfo::exists(files.System);
+  if (WriteFile(files.System, settings)) {
+    if (newSystemFile) {
+      QFile::setPermissions(files.System, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                              QFile::ReadOther);
+    }
+    return {files.System, {}};
+  }
+  if (WriteFile(files.User, settings)) return {files.User, {}};
+  return {{}, QStringLiteral("Não foi possível gravar a configuração em %1 nem em %2.").arg(files.System, files.User)};
+}
+
+QString LineText(const TSiteSettings& settings, const QString& device) {
+  if (serial::IsTcpName(device.toStdString())) return device;
+  QString text = QStringLiteral("%1 %2 %3%4%5")
+                     .arg(device)
+                     .arg(serial::BaudRateValue(settings.Speed))
+                     .arg(DataBitsText(settings.DataBits), ParityLetter(settings.Parity),
+                          StopBitsText(settings.StopBits));
+  if (const QString flow = FlowText(settings.FlowControl); !flow.isEmpty()) text += QLatin1Char(' ') + flow;
+  return text;
+}
+
+void ApplyToLine(const TSiteSettings& settings, serial::TLineRouter& router, serial::TSerialPort& port) {
+  router.SetDevice(port.DeviceName(), QFile::encodeName(settings.Device).toStdString());
+  port.SetBaudRate(settings.Speed);
+  port.SetDataBits(settings.DataBits);
+  port.SetParityType(settings.Parity);
+  port.SetStopBits(settings.StopBits);
+  port.SetFlowControl(settings.FlowControl);
+}
+
+}  // namespace capture
