@@ -44,6 +44,18 @@ int TLineHealth::NoCalls() const {
   return static_cast<int>(std::count(FRecent.begin(), FRecent.end(), false));
 }
 
+QDateTime TLineHealth::QuietSince() const {
+  if (!FLastLine.isValid()) return FListening;
+  return FListening.isValid() && FListening > FLastLine ? FListening : FLastLine;
+}
+
+int TLineHealth::SilentHours(const QDateTime& now) const {
+  const QDateTime quiet = QuietSince();
+  if (FSilenceLimit.count() == 0 || !quiet.isValid()) return 0;
+  const qint64 hours = quiet.secsTo(now) / 3600;
+  return hours >= FSilenceLimit.count() ? static_cast<int>(hours) : 0;
+}
+
 void TLineHealth::Judge(const QDateTime& now) {
   if (FCallsInARow >= CallsToRecover) FDriverTrouble = false;
   const bool unreadable = FUnreadable ? FCallsInARow < CallsToRecover : FDriverTrouble || NoCalls() >= NoCallLimit;

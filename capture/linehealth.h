@@ -1,10 +1,13 @@
 // Whether what the line brings can be read: the exchange and the port must agree on speed, parity and
 // data bits, and when they do not, every line is garbage that decodes to no call, or the driver counts
 // framing and parity errors. Judged from the recent lines and the driver's counts, never from a single
-// line, since exchanges also print headers and notices that are no call.
+// line, since exchanges also print headers and notices that are no call. And whether the line has been
+// silent for longer than the site allows (an exchange switched off, a cable out, a printer port that
+// stopped sending): only the site knows how long a quiet spell may be, so that limit is its setting.
 #pragma once
 
 #include <QDateTime>
+#include <chrono>
 #include <deque>
 
 #include "comm.h"
@@ -37,6 +40,16 @@ class TLineHealth {
   // When the last line was received; invalid before the first.
   QDateTime LastLine() const { return FLastLine; }
 
+  // Hours without a line after which the line counts as silent; 0: never.
+  void SetSilenceLimit(std::chrono::hours limit) { FSilenceLimit = limit; }
+  std::chrono::hours SilenceLimit() const { return FSilenceLimit; }
+  // The operator connected: until a line comes, the silence counts from here.
+  void Listening(const QDateTime& since) { FListening = since; }
+  // Since when nothing has come: the last line, or the connect when that was later.
+  QDateTime QuietSince() const;
+  // Whole hours without a line once they reach the limit; 0 while within it, or without a limit.
+  int SilentHours(const QDateTime& now) const;
+
  private:
   void Judge(const QDateTime& now);
 
@@ -48,6 +61,8 @@ class TLineHealth {
   bool FUnreadable = false;
   QDateTime FSince;
   QDateTime FLastLine;
+  std::chrono::hours FSilenceLimit{0};
+  QDateTime FListening;
 };
 
 }  // namespace capture

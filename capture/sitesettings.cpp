@@ -90,6 +90,15 @@ TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettin
   return {{}, QStringLiteral("Não foi possível gravar a configuração em %1 nem em %2.").arg(files.System, files.User)};
 }
 
+bool IsLineDevice(const QString& device) {
+  TSiteSettings scratch;
+  return KeyAt(QStringLiteral("porta/dispositivo"))->Read(device, scratch);
+}
+
+QString LineDevicesAllowed() {
+  return KeyAt(QStringLiteral("porta/dispositivo"))->Allowed;
+}
+
 QString LineText(const TSiteSettings& settings, const QString& device) {
   if (serial::IsTcpName(device.toStdString())) return device;
   QString text = QStringLiteral("%1 %2 %3%4%5")
@@ -101,8 +110,20 @@ QString LineText(const TSiteSettings& settings, const QString& device) {
   return text;
 }
 
+QString LineText(const serial::TSerialPort& port, const QString& device) {
+  TSiteSettings settings;
+  settings.Speed = port.BaudRate();
+  settings.DataBits = port.DataBits();
+  settings.Parity = port.ParityType();
+  settings.StopBits = port.StopBits();
+  settings.FlowControl = port.FlowControl();
+  return LineText(settings, device);
+}
+
 void ApplyToLine(const TSiteSettings& settings, serial::TLineRouter& router, serial::TSerialPort& port) {
-  router.SetDevice(port.DeviceName(), QFile::encodeName(settings.Device).toStdString());
+  // The port's own name needs no route, and is then described as it always was ("COM1 (/dev/ttyS0)").
+  const std::string device = QFile::encodeName(settings.Device).toStdString();
+  router.SetDevice(port.DeviceName(), device == port.DeviceName() ? std::string() : device);
   port.SetBaudRate(settings.Speed);
   port.SetDataBits(settings.DataBits);
   port.SetParityType(settings.Parity);
