@@ -9,6 +9,7 @@
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
+#include "tcpaddress.h"
 
 namespace capture {
 
@@ -39,6 +40,11 @@ QString OpenFailureText(serial::TOpenFailure failure, const QString& device, con
   return QStringLiteral("Não foi possível abrir %1 (%2): a porta não existe ou está em uso por outro programa, "
                         "como o logchamadas conectado.")
       .arg(device, error);
+}
+
+// A connection that is refused, times out or ends, or a device that stops answering.
+QString LineFailureText(const QString& device, bool tcp, const QString& error) {
+  return (tcp ? QStringLiteral("Sem conexão com %1: %2.") : QStringLiteral("A linha %1 falhou: %2.")).arg(device, error);
 }
 
 serial::TLineErrors Growth(const serial::TLineErrors& now, const serial::TLineErrors& before) {
@@ -92,10 +98,13 @@ bool TLineTest::Start(const TSiteSettings& settings) {
     if (FWatch->TakeReceived()) Take(data);
   };
   // A device that opens but does not answer is not there (Wine opens a COM port whose device is missing).
+  FTcp = serial::IsTcpName(lines.DeviceFor(FPort->DeviceName()));
   const bool opened = FPort->OpenPort();
   if (!opened || !FWatch->Answers()) {
-    const serial::TOpenFailure failure = opened ? serial::TOpenFailure::ofMissing : FWatch->LastOpenFailure();
-    FFailure = OpenFailureText(failure, FDevice, QString::fromLocal8Bit(FWatch->FailureText()));
+    const QString error = QString::fromLocal8Bit(FWatch->FailureText());
+    FFailure = !opened ? OpenFailureText(FWatch->LastOpenFailure(), FDevice, error)
+               : FTcp  ? LineFailureText(FDevice, FTcp, error)
+                       : OpenFailureText(serial::TOpenFailure::ofMissing, FDevice, error);
     Finish();
     return false;
   }
@@ -115,7 +124,7 @@ void TLineTest::Tick() {
   std::string unused;
   FPort->ReceiveData(unused);
   if (FWatch->TakeLost()) {
-    FFailure = QStringLiteral("A linha %1 falhou: %2.").arg(FDevice, QString::fromLocal8Bit(FWatch->FailureText()));
+    FFailure = LineFailureText(FDevice, FTcp, QString::fromLocal8Bit(FWatch->FailureText()));
     Finish();
     return;
   }

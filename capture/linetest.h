@@ -91,6 +91,7 @@ class TLineTest {
   TLineTestCounts FCounts;
   serial::TLineErrors FBaseline;
   QString FDevice;
+  bool FTcp = false;
   QString FFailure;  // the line did not open, or failed: why, for the operator
   bool FOpened = false;
   bool FEnded = false;

@@ -74,5 +74,27 @@ TEST(LineHealth, TellsSinceWhenTheLastLineAndTheTotals) {
   EXPECT_EQ(health.Errors(), (serial::TLineErrors{3, 1, 3, 1}));
 }
 
+// Silence counts from the last line, or from the connect when that came later, and only past the
+// site's limit.
+TEST(LineHealth, SilentPastTheSitesLimit) {
+  using std::chrono::hours;
+  const QDateTime connect(QDate(2026, 12, 9), QTime(18, 0));
+  const auto at = [&connect](int hours, int minutes = 0) { return connect.addSecs(hours * 3600 + minutes * 60); };
+  TLineHealth health;
+  health.Listening(connect);
+  EXPECT_EQ(health.SilentHours(at(30)), 0);  // no limit: an exchange is silent every night
+  health.SetSilenceLimit(hours(8));
+  EXPECT_EQ(health.SilentHours(at(7, 59)), 0);
+  EXPECT_EQ(health.SilentHours(at(8)), 8);
+  EXPECT_EQ(health.SilentHours(at(30, 30)), 30);
+  health.Line(true, at(9));
+  EXPECT_EQ(health.QuietSince(), at(9));
+  EXPECT_EQ(health.SilentHours(at(16, 59)), 0);
+  EXPECT_EQ(health.SilentHours(at(17)), 8);
+  health.Listening(at(20));  // disconnected and connected again, later
+  EXPECT_EQ(health.QuietSince(), at(20));
+  EXPECT_EQ(health.SilentHours(at(27, 59)), 0);
+}
+
 }  // namespace
 }  // namespace capture
