@@ -38,6 +38,7 @@ TSettingsDialog::TSettingsDialog(capture::TSettingsFiles files, const std::vecto
     ui->cbPorts->addItem(QStringLiteral("%1 - %2").arg(device, QString::fromStdString(port.Description)), device);
   }
   ui->cbPorts->setEnabled(!ports.empty());
+  ui->cbPorts->setPlaceholderText(QStringLiteral("(escolha uma para preencher o dispositivo)"));
   connect(ui->cbPorts, &QComboBox::activated, this, [this](int index) {
     ui->edDevice->setText(ui->cbPorts->itemData(index).toString());
   });
@@ -65,8 +66,8 @@ TSettingsDialog::~TSettingsDialog() = default;
 
 void TSettingsDialog::ShowSettings(const capture::TSiteSettings& settings) {
   ui->edDevice->setText(settings.Device);
-  const int found = ui->cbPorts->findData(settings.Device);
-  if (found >= 0) ui->cbPorts->setCurrentIndex(found);
+  // A port that is not among those found (or a tcp:// line) leaves the list unchosen.
+  ui->cbPorts->setCurrentIndex(ui->cbPorts->findData(settings.Device));
   Choose(*ui->cbSpeed, settings.Speed);
   Choose(*ui->cbDataBits, settings.DataBits, FirstDataBits);
   Choose(*ui->cbParity, settings.Parity);
