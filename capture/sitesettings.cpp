@@ -32,6 +32,24 @@ QString ValueText(const QVariant& value) {
   return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
 }
 
+// A key's value as the file has it, for a value QSettings read differently: it takes a backslash as
+// an escape, so a hand-written dispositivo=\\.\COM12 arrives as "\.OM12".
+QString WrittenValue(const QString& path, const TSettingsKey& key) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+  QString group;
+  while (!file.atEnd()) {
+    const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+      group = line.mid(1, line.size() - 2).trimmed();
+      continue;
+    }
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (group == key.Group && equals > 0 && line.left(equals).trimmed() == key.Name) return line.mid(equals + 1).trimmed();
+  }
+  return {};
+}
+
 void ReadFile(const QString& path, TSiteSettingsRead& read) {
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
   QFile probe(path);
@@ -52,10 +70,13 @@ void ReadFile(const QString& path, TSiteSettingsRead& read) {
       continue;
     }
     const QString value = ValueText(file.value(keyPath));
-    if (!key->Read(value, read.Settings)) {
-      read.Errors << QStringLiteral("Valor inválido em %1: %2=%3. Valores permitidos: %4.")
-                         .arg(path, Shown(keyPath), value, key->Allowed);
-    }
+    if (key->Read(value, read.Settings)) continue;
+    // A value written with backslashes is taken, or named in the message, as the file has it.
+    const QString written = WrittenValue(path, *key);
+    const bool escaped = written.contains(QLatin1Char('\\'));
+    if (escaped && key->Read(written, read.Settings)) continue;
+    read.Errors << QStringLiteral("Valor inválido em %1: %2=%3. Valores permitidos: %4.")
+                       .arg(path, Shown(keyPath), escaped ? written : value, key->Allowed);
   }
 }
 
