@@ -101,7 +101,7 @@ bool TLineTest::Start(const TSiteSettings& settings) {
   FTcp = serial::IsTcpName(lines.DeviceFor(FPort->DeviceName()));
   const bool opened = FPort->OpenPort();
   if (!opened || !FWatch->Answers()) {
-    const QString error = QString::fromLocal8Bit(FWatch->FailureText());
+    const QString error = QString::fromUtf8(FWatch->FailureText());
     FFailure = !opened ? OpenFailureText(FWatch->LastOpenFailure(), FDevice, error)
                : FTcp  ? LineFailureText(FDevice, FTcp, error)
                        : OpenFailureText(serial::TOpenFailure::ofMissing, FDevice, error);
@@ -124,7 +124,7 @@ void TLineTest::Tick() {
   std::string unused;
   FPort->ReceiveData(unused);
   if (FWatch->TakeLost()) {
-    FFailure = LineFailureText(FDevice, FTcp, QString::fromLocal8Bit(FWatch->FailureText()));
+    FFailure = LineFailureText(FDevice, FTcp, QString::fromUtf8(FWatch->FailureText()));
     Finish();
     return;
   }

@@ -96,7 +96,8 @@ class TCommLayer {
   // The line errors the driver counted since the handle opened; false when the driver or device keeps
   // no counts (a pseudo-terminal, a network connection), which is no failure.
   virtual bool LineErrors(TCommHandle /*handle*/, TLineErrors& /*counts*/) { return false; }
-  // The system's words for why the last failing operation failed; empty when this layer cannot tell.
+  // The system's words for why the last failing operation failed, in UTF-8 (as every layer writes
+  // them); empty when this layer cannot tell.
   virtual std::string LastErrorText() const { return {}; }
   // The device a name leads to, as the operator should read it ("COM1 (/dev/ttyUSB0)").
   virtual std::string Describe(const std::string& deviceName) const { return deviceName; }

@@ -98,13 +98,17 @@ class TWin32Comm final : public TCommLayer {
   TOpenFailure LastOpenFailure() const override { return FOpenFailure; }
 
  private:
-  // Notes the system's text for GetLastError(); false, for the caller to return.
+  // Notes the system's text for GetLastError(), in UTF-8 (not the ANSI code page, which would garble a
+  // Portuguese Windows' accents); false, for the caller to return.
   bool Failed() {
     const DWORD code = GetLastError();
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, sizeof text, nullptr);
-    FLastError = std::string(text, length);
+    wchar_t text[512] = {};
+    const auto length = static_cast<int>(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                                        nullptr, code, 0, text, 512, nullptr));
+    FLastError.assign(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr)),
+                      '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, FLastError.data(), static_cast<int>(FLastError.size()), nullptr,
+                        nullptr);
     while (!FLastError.empty() && (FLastError.back() == '\n' || FLastError.back() == '\r' || FLastError.back() == ' '))
       FLastError.pop_back();
     FLastError += " (" + std::to_string(code) + ")";
