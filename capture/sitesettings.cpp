@@ -132,13 +132,13 @@ QString LineText(const TSiteSettings& settings, const QString& device) {
 }
 
 QString LineText(const serial::TSerialPort& port, const QString& device) {
-  TSiteSettings settings;
-  settings.Speed = port.BaudRate();
-  settings.DataBits = port.DataBits();
-  settings.Parity = port.ParityType();
-  settings.StopBits = port.StopBits();
-  settings.FlowControl = port.FlowControl();
-  return LineText(settings, device);
+  return LineText(TSiteSettings{.Device = device,
+                                .Speed = port.BaudRate(),
+                                .DataBits = port.DataBits(),
+                                .Parity = port.ParityType(),
+                                .StopBits = port.StopBits(),
+                                .FlowControl = port.FlowControl()},
+                  device);
 }
 
 void ApplyToLine(const TSiteSettings& settings, serial::TLineRouter& router, serial::TSerialPort& port) {
