@@ -265,6 +265,7 @@ void TfmtCall::bb08Click() {
   // The operator may have changed the line while disconnected: the files are read again.
   if (!LoadLine(true)) return;
   if (!FCycle->Connect(false)) {
+    ShowLine();  // the tool tip names the line that did not open
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
