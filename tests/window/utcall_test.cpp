@@ -252,11 +252,13 @@ class TfmtCallTest : public QObject {
     QFETCH(bool, bb05);
     QFETCH(bool, timer);
     TFmtCallRig rig;
-    rig.Show();
 #ifdef _WIN32
-    // COM1 is the far end's; the serial tests open a port Wine does not map.
-    if (missingDevice) QSKIP("COM1 cannot go missing under the test's Wine prefix");
+    // COM1 is the far end's: the site's settings name COM7, which the test's Wine prefix leaves unmapped.
+    const QString missing = TFmtCallRig::Folder().filePath(QStringLiteral("missing.conf"));
+    WriteFile(missing, QStringLiteral("[porta]\ndispositivo=COM7\n"));
+    rig.Show(rig.Db.Settings(), {}, missingDevice ? capture::TSettingsFiles{missing, {}} : capture::TSettingsFiles{});
 #else
+    rig.Show();
     if (missingDevice) qputenv("LOGCHAMADAS_COM1", "/nonexistent/tty");
 #endif
     rig.Boxes.Arm();
