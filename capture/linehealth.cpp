@@ -22,12 +22,13 @@ void TLineHealth::Line(bool call, const QDateTime& received) {
 }
 
 void TLineHealth::Opened() {
-  FLastCounts = {};
+  FLastCounts.reset();
 }
 
 void TLineHealth::DriverErrors(const serial::TLineErrors& counts, const QDateTime& now) {
-  const serial::TLineErrors growth{Growth(counts.Frame, FLastCounts.Frame), Growth(counts.Parity, FLastCounts.Parity),
-                                   Growth(counts.Overrun, FLastCounts.Overrun), Growth(counts.Break, FLastCounts.Break)};
+  const serial::TLineErrors before = FLastCounts.value_or(counts);
+  const serial::TLineErrors growth{Growth(counts.Frame, before.Frame), Growth(counts.Parity, before.Parity),
+                                   Growth(counts.Overrun, before.Overrun), Growth(counts.Break, before.Break)};
   FLastCounts = counts;
   FTotal.Frame += growth.Frame;
   FTotal.Parity += growth.Parity;

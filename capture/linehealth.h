@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <chrono>
 #include <deque>
+#include <optional>
 
 #include "comm.h"
 
@@ -24,8 +25,10 @@ class TLineHealth {
 
   // Each framed line, as it is taken.
   void Line(bool call, const QDateTime& received);
-  // The driver's counts for the open port, read after each tick; a port opened afresh starts them
-  // again (Opened), so only their growth counts.
+  // The driver's counts for the open port, read after each tick; only their growth counts. Some
+  // drivers count from the port's start (a UART since boot, a USB adapter since it was plugged in),
+  // others from this open (Windows), so the first counts after a port opened afresh (Opened) are only
+  // where the growth starts: errors from before, say from a test at another speed, are not the line's.
   void Opened();
   void DriverErrors(const serial::TLineErrors& counts, const QDateTime& now);
 
@@ -56,7 +59,7 @@ class TLineHealth {
   std::deque<bool> FRecent;  // true: a call; newest last
   int FCallsInARow = 0;
   bool FDriverTrouble = false;  // framing or parity errors since the last call
-  serial::TLineErrors FLastCounts;
+  std::optional<serial::TLineErrors> FLastCounts;  // none until the first counts after an open
   serial::TLineErrors FTotal;
   bool FUnreadable = false;
   QDateTime FSince;

@@ -47,12 +47,6 @@ QString LineFailureText(const QString& device, bool tcp, const QString& error) {
   return (tcp ? QStringLiteral("Sem conexão com %1: %2.") : QStringLiteral("A linha %1 falhou: %2.")).arg(device, error);
 }
 
-serial::TLineErrors Growth(const serial::TLineErrors& now, const serial::TLineErrors& before) {
-  const auto grown = [](std::uint32_t a, std::uint32_t b) { return a >= b ? a - b : a; };
-  return {grown(now.Frame, before.Frame), grown(now.Parity, before.Parity), grown(now.Overrun, before.Overrun),
-          grown(now.Break, before.Break)};
-}
-
 bool Printable(unsigned char byte) {
   return (byte >= 0x20 && byte < 0x7f) || byte == '\r' || byte == '\n' || byte == '\t' || byte == '\f';
 }
@@ -81,6 +75,7 @@ TLineTest::~TLineTest() {
 bool TLineTest::Start(const TSiteSettings& settings) {
   Stop();
   FCounts = {};
+  FErrors = TLineHealth();
   FFramer = TLineFramer();
   FFailure.clear();
   FOpened = false;
@@ -131,10 +126,10 @@ void TLineTest::Tick() {
   if (FFramer.Pending() > 0 && FClock.elapsed() - FLastBytesAt >= QuietLineMs) TakeLines(FFramer.Idle());
   serial::TLineErrors counts;
   if (FWatch->DriverErrors(counts)) {
-    // Some drivers count from the port's start, not from this open: only the growth is this test's.
-    if (!FCounts.Counted) FBaseline = counts;
+    // Only what the driver counted since the test opened the line (see TLineHealth::Opened).
+    FErrors.DriverErrors(counts, QDateTime::currentDateTime());
     FCounts.Counted = true;
-    FCounts.Errors = Growth(counts, FBaseline);
+    FCounts.Errors = FErrors.Errors();
   }
   if (FClock.elapsed() >= FDuration.count()) {
     Finish();

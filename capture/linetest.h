@@ -15,6 +15,7 @@
 
 #include "comm.h"
 #include "lineframer.h"
+#include "linehealth.h"
 #include "sitesettings.h"
 
 namespace serial {
@@ -89,7 +90,7 @@ class TLineTest {
   TReadWatch* FWatch = nullptr;
   TLineFramer FFramer;
   TLineTestCounts FCounts;
-  serial::TLineErrors FBaseline;
+  TLineHealth FErrors;  // keeps the driver's counts since the open
   QString FDevice;
   bool FTcp = false;
   QString FFailure;  // the line did not open, or failed: why, for the operator
