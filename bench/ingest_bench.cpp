@@ -1,5 +1,6 @@
 // End to end: the exchange simulator sends call lines at 256,000 bit/s on a pseudo-terminal, and the
-// receive cycle ticks once a second, as the window's timer would: it journals each tick's lines and
+// receive cycle ticks once a second, as the window's timer would, reading between ticks as often as
+// the line's speed asks (capture::ReadInterval, every 100 ms here): it journals each tick's lines and
 // the database worker, on its own thread, delivers them to SQLite or PostgreSQL. Reports calls stored
 // over calls sent, the interface thread's busy time a tick (the tick itself, and the worker's answers
 // it handles), process CPU and peak memory. With --hang the PostgreSQL server's processes are stopped
@@ -142,10 +143,12 @@ struct TIngestRig {
   std::unique_ptr<capture::TReceiveCycle> Cycle;
 };
 
-// Busy times of the interface thread, in ms: the tick, and the worker's answers handled until the next.
+// Busy times of the interface thread, in ms: the tick, the worker's answers handled until the next,
+// and each read between ticks.
 struct TBusy {
   std::vector<double> Tick;
   std::vector<double> Answers;
+  std::vector<double> Reads;
   void Print(const char* what) const {
     std::printf(
         "  %-7s %4zu ticks: tick busy p50 %.1f ms, p99 %.1f ms, max %.1f ms; answers handled a tick p50 %.1f "
@@ -153,6 +156,10 @@ struct TBusy {
         "p99 %.1f ms, max %.1f ms (aim p99 < 50 ms)\n",
         what, Tick.size(), Percentile(Tick, 0.5), Percentile(Tick, 0.99), Percentile(Tick, 1),
         Percentile(Answers, 0.5), Percentile(Answers, 0.99), Percentile(Answers, 1));
+    if (!Reads.empty()) {
+      std::printf("  %-7s %4zu reads between ticks: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n", what, Reads.size(),
+                  Percentile(Reads, 0.5), Percentile(Reads, 0.99), Percentile(Reads, 1));
+    }
   }
 };
 
@@ -188,8 +195,16 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
   std::optional<long> sent;
   long quietTicks = 0;
   // Ticks go on after the simulator is done until the line stays quiet: what it sent is drained.
+  // The window's reads between ticks, at the port's speed.
+  const std::chrono::milliseconds readEvery = capture::ReadInterval(rig.Port->BaudRate());
   for (auto due = TSteady::now(); !sent || quietTicks < 2 || hung; due += capture::TimerInterval) {
-    const double answers = HandleAnswersUntil(due);
+    const long logged = rig.Log.Lines;
+    double answers = 0;
+    for (auto read = due - capture::TimerInterval + readEvery; read < due; read += readEvery) {
+      answers += HandleAnswersUntil(read);
+      (hung ? hanging : healthy).Reads.push_back(MillisecondsOf([&] { rig.Cycle->ReadBetweenTicks(); }));
+    }
+    answers += HandleAnswersUntil(due);
     if (hang && !hung && TSteady::now() >= hangFrom && TSteady::now() < hangUntil) {
       hung = std::make_unique<THungServer>();
     } else if (hung && TSteady::now() >= hangUntil) {
@@ -197,7 +212,6 @@ void Ingest(TEngine engine, const TBenchHosts& hosts, const TOptions& options) {
       hung.reset();
     }
     if (Interrupted()) Fail(QStringLiteral("interrupted"));
-    const long logged = rig.Log.Lines;
     TBusy& busy = hung ? hanging : healthy;
     busy.Tick.push_back(MillisecondsOf([&] { rig.Cycle->TimerTimer(); }));
     busy.Answers.push_back(answers);

@@ -22,12 +22,13 @@ void TLineHealth::Line(bool call, const QDateTime& received) {
 }
 
 void TLineHealth::Opened() {
-  FLastCounts = {};
+  FLastCounts.reset();
 }
 
 void TLineHealth::DriverErrors(const serial::TLineErrors& counts, const QDateTime& now) {
-  const serial::TLineErrors growth{Growth(counts.Frame, FLastCounts.Frame), Growth(counts.Parity, FLastCounts.Parity),
-                                   Growth(counts.Overrun, FLastCounts.Overrun), Growth(counts.Break, FLastCounts.Break)};
+  const serial::TLineErrors before = FLastCounts.value_or(counts);
+  const serial::TLineErrors growth{Growth(counts.Frame, before.Frame), Growth(counts.Parity, before.Parity),
+                                   Growth(counts.Overrun, before.Overrun), Growth(counts.Break, before.Break)};
   FLastCounts = counts;
   FTotal.Frame += growth.Frame;
   FTotal.Parity += growth.Parity;
@@ -42,6 +43,18 @@ void TLineHealth::DriverErrors(const serial::TLineErrors& counts, const QDateTim
 
 int TLineHealth::NoCalls() const {
   return static_cast<int>(std::count(FRecent.begin(), FRecent.end(), false));
+}
+
+QDateTime TLineHealth::QuietSince() const {
+  if (!FLastLine.isValid()) return FListening;
+  return FListening.isValid() && FListening > FLastLine ? FListening : FLastLine;
+}
+
+int TLineHealth::SilentHours(const QDateTime& now) const {
+  const QDateTime quiet = QuietSince();
+  if (FSilenceLimit.count() == 0 || !quiet.isValid()) return 0;
+  const qint64 hours = quiet.secsTo(now) / 3600;
+  return hours >= FSilenceLimit.count() ? static_cast<int>(hours) : 0;
 }
 
 void TLineHealth::Judge(const QDateTime& now) {

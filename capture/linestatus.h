@@ -1,5 +1,5 @@
 // The serial line's state as the status line and the history of state changes read it: whether the
-// port is open or lost, and whether what it brings can be read.
+// port is open or lost, whether what it brings can be read, and whether it has been silent too long.
 #pragma once
 
 #include <QDateTime>
@@ -26,7 +26,11 @@ struct TLineStatus {
   bool Counted = false;  // the driver counts line errors (Errors holds them)
   serial::TLineErrors Errors;
   QString Settings;  // the line settings in use, in words
+  QString Name;      // the line as the site's settings name it: "/dev/ttyUSB0 1200 7E1", "tcp://10.0.0.5:4001"
   QDateTime LastLine;  // invalid before the first line
+  int SilenceLimit = 0;  // hours without a line that are a warning; 0: never
+  int SilentHours = 0;   // while open: whole hours without a line once past the limit; else 0
+  QDateTime QuietSince;  // no line since (the last line, or the connect)
 };
 
 // "9600 bit/s, 8 bits de dados, sem paridade, 1 bit de parada".

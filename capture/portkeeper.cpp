@@ -16,7 +16,7 @@ QString TPortKeeper::Device() const {
 
 bool TPortKeeper::Connect(bool unattended) {
   if (Open()) return true;
-  if (unattended) Lose(QString::fromLocal8Bit(FWatch.FailureText()));
+  if (unattended) Lose(QString::fromUtf8(FWatch.FailureText()));
   return false;
 }
 
@@ -29,14 +29,14 @@ void TPortKeeper::Retry() {
   // Half a tick early counts as due: the timer's ticks drift by a few milliseconds either way.
   if (FState != TPortState::psLost || FClock().addMSecs(500) < FNextTry) return;
   if (!Open()) {
-    FError = QString::fromLocal8Bit(FWatch.FailureText());
+    FError = QString::fromUtf8(FWatch.FailureText());
     FNextTry = FClock().addSecs(RetryInterval.count());
   }
 }
 
 void TPortKeeper::Check() {
   if (FState != TPortState::psOpen || !FWatch.TakeLost()) return;
-  const QString error = QString::fromLocal8Bit(FWatch.FailureText());
+  const QString error = QString::fromUtf8(FWatch.FailureText());
   // Quietly: a device that is gone cannot be closed cleanly, and that is no news to the operator.
   FPort.ClosePort();
   Lose(error);

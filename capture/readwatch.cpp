@@ -84,4 +84,8 @@ std::string TReadWatch::Describe(const std::string& deviceName) const {
   return FInner->Describe(deviceName);
 }
 
+serial::TOpenFailure TReadWatch::LastOpenFailure() const {
+  return FInner->LastOpenFailure();
+}
+
 }  // namespace capture

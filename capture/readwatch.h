@@ -40,6 +40,7 @@ class TReadWatch : public serial::TCommLayer {
   bool LineErrors(serial::TCommHandle handle, serial::TLineErrors& counts) override;
   std::string LastErrorText() const override;
   std::string Describe(const std::string& deviceName) const override;
+  serial::TOpenFailure LastOpenFailure() const override;
 
  private:
   bool Fail();

@@ -1,5 +1,6 @@
 #include "receivecycle.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "calllistmodel.h"
@@ -8,6 +9,7 @@
 #include "decodecallline.h"
 #include "readwatch.h"
 #include "serialport.h"
+#include "sitesettings.h"
 
 namespace capture {
 
@@ -25,7 +27,17 @@ TReceiveCycle::TReceiveCycle(serial::TSerialPort& port, TReadWatch& watch, calls
   if (FJournal.Tail(FKeptTail)) FFramer.Resume(FKeptTail);
 }
 
+std::chrono::milliseconds ReadInterval(serial::TBaudRate speed) {
+  using std::chrono::milliseconds;
+  // About ten bits a byte on the line (start, eight, stop); half of a 4 KB buffer.
+  constexpr std::uint64_t halfBuffer = 2048;
+  const std::uint64_t bytesPerSecond = serial::BaudRateValue(speed) / 10;
+  const milliseconds fills(halfBuffer * 1000 / bytesPerSecond);
+  return std::clamp(fills, milliseconds(100), milliseconds(TimerInterval));
+}
+
 bool TReceiveCycle::Connect(bool unattended) {
+  FHealth.Listening(FClock());
   return FKeeper.Connect(unattended);
 }
 
@@ -43,16 +55,24 @@ bool TReceiveCycle::Disconnect() {
 void TReceiveCycle::TimerTimer() {
   FKeeper.Retry();
   Read();
+  const bool received = FReceivedThisTick || std::exchange(FReceivedBetweenTicks, false);
   // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
-  if (!FReceivedThisTick) TakeLines(FFramer.Idle());
+  if (!received) TakeLines(FFramer.Idle());
   WriteJournal();
   // The host system learns of every transmission; the worker writes only the latest of those waiting.
-  if (FReceivedThisTick) FHost.Stamp(FClock());
+  if (received) FHost.Stamp(FClock());
   serial::TLineErrors counts;
   FCounted = FWatch.DriverErrors(counts);
   if (FCounted) FHealth.DriverErrors(counts, FClock());
   FKeeper.Check();
   CheckDay();
+}
+
+void TReceiveCycle::ReadBetweenTicks() {
+  // A port lost or reopened is the tick's to handle.
+  if (!FPort.IsOpen()) return;
+  Read();
+  if (FReceivedThisTick) FReceivedBetweenTicks = true;
 }
 
 void TReceiveCycle::Read() {
@@ -150,7 +170,11 @@ TLineStatus TReceiveCycle::Line() const {
   status.Counted = FCounted;
   status.Errors = FHealth.Errors();
   status.Settings = LineSettingsText(FPort);
+  status.Name = LineText(FPort, status.Device);
   status.LastLine = FHealth.LastLine();
+  status.SilenceLimit = static_cast<int>(FHealth.SilenceLimit().count());
+  status.QuietSince = FHealth.QuietSince();
+  if (status.Port == TPortState::psOpen) status.SilentHours = FHealth.SilentHours(FClock());
   return status;
 }
 

@@ -24,10 +24,8 @@
 #include "linestatus.h"
 #include "localclock.h"
 #include "portkeeper.h"
+#include "serialport.h"
 
-namespace serial {
-class TSerialPort;
-}
 namespace calls {
 class TCallListModel;
 }
@@ -39,6 +37,14 @@ using calls::TClock;
 
 // One tick per second.
 inline constexpr std::chrono::milliseconds TimerInterval{1000};
+
+// How often a line at this speed must be read so that the driver's input buffer never fills between
+// two reads: it holds about 4 KB (Linux's tty layer takes at most 4095 bytes a read; the Windows serial
+// driver's queue is 4096 bytes unless enlarged), which a line fills in about a second at 38,400 bit/s.
+// Up to 19,200 bit/s that is the tick itself; above, a read at least every time half the buffer
+// fills, and never more often than every 100 ms. The tick still journals, stamps and checks the day
+// once a second; the reads between ticks only take the bytes off the driver.
+std::chrono::milliseconds ReadInterval(serial::TBaudRate speed);
 // Characters of a line shown in the log: columns 77-80 hold the caller's personal code.
 inline constexpr std::size_t LogLineWidth = 76;
 
@@ -78,6 +84,11 @@ class TReceiveCycle {
   // One tick of the timer: try a lost port again, read what waits, journal the lines it completes
   // and the unfinished rest, let a failing port go, check the day.
   void TimerTimer();
+  // Between ticks, on a fast line (ReadInterval): takes what waits off the driver and frames it; the
+  // next tick journals it with its own.
+  void ReadBetweenTicks();
+  // Hours without a line after which the line counts as silent (the site's setting); 0: never.
+  void SetSilenceLimit(std::chrono::hours limit) { FHealth.SetSilenceLimit(limit); }
   // One read's bytes, as the port's AfterReceive hands them over; a repeat of the previous read's
   // text (the port found nothing new) is recognised and ignored.
   void SPAfterReceive(const std::string& data);
@@ -115,6 +126,7 @@ class TReceiveCycle {
   std::string FKeptTail;  // the unfinished line as the journal holds it
   QDateTime FDay;
   bool FReceivedThisTick = false;
+  bool FReceivedBetweenTicks = false;
   std::vector<calls::TReceivedLine> FUnwritten;  // arrival order
   bool FJournalFailing = false;
   bool FRefusing = false;  // lines are being refused: said once

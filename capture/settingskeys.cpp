@@ -19,8 +19,6 @@ using serial::TStopBits;
 template <class E>
 using TChoices = std::vector<std::pair<QString, E>>;
 
-constexpr int kMaxSilenceHours = 720;
-
 template <class E>
 QString Listed(const TChoices<E>& choices) {
   QStringList texts;
@@ -106,11 +104,11 @@ TSettingsKey SilenceKey() {
   TSettingsKey key;
   key.Group = QStringLiteral("linha");
   key.Name = QStringLiteral("silencio_horas");
-  key.Allowed = QStringLiteral("horas, de 0 (sem aviso) a %1").arg(kMaxSilenceHours);
+  key.Allowed = QStringLiteral("horas, de 0 (sem aviso) a %1").arg(MaxSilenceHours);
   key.Read = [](const QString& value, TSiteSettings& settings) {
     bool number = false;
     const int hours = value.toInt(&number);
-    if (!number || hours < 0 || hours > kMaxSilenceHours) return false;
+    if (!number || hours < 0 || hours > MaxSilenceHours) return false;
     settings.SilenceHours = hours;
     return true;
   };

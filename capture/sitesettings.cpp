@@ -32,6 +32,24 @@ QString ValueText(const QVariant& value) {
   return value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
 }
 
+// A key's value as the file has it, for a value QSettings read differently: it takes a backslash as
+// an escape, so a hand-written dispositivo=\\.\COM12 arrives as "\.OM12".
+QString WrittenValue(const QString& path, const TSettingsKey& key) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+  QString group;
+  while (!file.atEnd()) {
+    const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+      group = line.mid(1, line.size() - 2).trimmed();
+      continue;
+    }
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (group == key.Group && equals > 0 && line.left(equals).trimmed() == key.Name) return line.mid(equals + 1).trimmed();
+  }
+  return {};
+}
+
 void ReadFile(const QString& path, TSiteSettingsRead& read) {
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
   QFile probe(path);
@@ -52,10 +70,13 @@ void ReadFile(const QString& path, TSiteSettingsRead& read) {
       continue;
     }
     const QString value = ValueText(file.value(keyPath));
-    if (!key->Read(value, read.Settings)) {
-      read.Errors << QStringLiteral("Valor inválido em %1: %2=%3. Valores permitidos: %4.")
-                         .arg(path, Shown(keyPath), value, key->Allowed);
-    }
+    if (key->Read(value, read.Settings)) continue;
+    // A value written with backslashes is taken, or named in the message, as the file has it.
+    const QString written = WrittenValue(path, *key);
+    const bool escaped = written.contains(QLatin1Char('\\'));
+    if (escaped && key->Read(written, read.Settings)) continue;
+    read.Errors << QStringLiteral("Valor inválido em %1: %2=%3. Valores permitidos: %4.")
+                       .arg(path, Shown(keyPath), escaped ? written : value, key->Allowed);
   }
 }
 
@@ -90,6 +111,15 @@ TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettin
   return {{}, QStringLiteral("Não foi possível gravar a configuração em %1 nem em %2.").arg(files.System, files.User)};
 }
 
+bool IsLineDevice(const QString& device) {
+  TSiteSettings scratch;
+  return KeyAt(QStringLiteral("porta/dispositivo"))->Read(device, scratch);
+}
+
+QString LineDevicesAllowed() {
+  return KeyAt(QStringLiteral("porta/dispositivo"))->Allowed;
+}
+
 QString LineText(const TSiteSettings& settings, const QString& device) {
   if (serial::IsTcpName(device.toStdString())) return device;
   QString text = QStringLiteral("%1 %2 %3%4%5")
@@ -101,8 +131,20 @@ QString LineText(const TSiteSettings& settings, const QString& device) {
   return text;
 }
 
+QString LineText(const serial::TSerialPort& port, const QString& device) {
+  return LineText(TSiteSettings{.Device = device,
+                                .Speed = port.BaudRate(),
+                                .DataBits = port.DataBits(),
+                                .Parity = port.ParityType(),
+                                .StopBits = port.StopBits(),
+                                .FlowControl = port.FlowControl()},
+                  device);
+}
+
 void ApplyToLine(const TSiteSettings& settings, serial::TLineRouter& router, serial::TSerialPort& port) {
-  router.SetDevice(port.DeviceName(), QFile::encodeName(settings.Device).toStdString());
+  // The port's own name needs no route, and is then described as it always was ("COM1 (/dev/ttyS0)").
+  const std::string device = QFile::encodeName(settings.Device).toStdString();
+  router.SetDevice(port.DeviceName(), device == port.DeviceName() ? std::string() : device);
   port.SetBaudRate(settings.Speed);
   port.SetDataBits(settings.DataBits);
   port.SetParityType(settings.Parity);

@@ -30,6 +30,9 @@ class TLineRouter;
 
 namespace capture {
 
+// The longest silence limit, a month: beyond it a warning says nothing.
+inline constexpr int MaxSilenceHours = 720;
+
 struct TSiteSettings {
   QString Device = QStringLiteral("COM1");
   serial::TBaudRate Speed = serial::TBaudRate::br9600;
@@ -82,9 +85,16 @@ struct TSiteSettingsSaved {
 // administrator), otherwise to the user's. A system-wide file it creates is readable by every user.
 TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettingsFiles& files);
 
+// Whether the settings take this device (a serial device name of this system, or a well-formed
+// tcp://HOST:PORT), and the words that say which they take.
+bool IsLineDevice(const QString& device);
+QString LineDevicesAllowed();
+
 // Names the line for the status line's tool tip: "/dev/ttyUSB0 1200 7E1", "COM1 9600 8N1 RTS/CTS",
 // "tcp://10.0.0.5:4001". device is the one the line opens (TLineRouter::DeviceFor).
 QString LineText(const TSiteSettings& settings, const QString& device);
+// The same for the settings a port holds now.
+QString LineText(const serial::TSerialPort& port, const QString& device);
 
 // Routes the port's device name to the site's device and puts the line settings on the port (applied
 // at once to an open port, else at its next open).

@@ -21,6 +21,8 @@ set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 if(WIN32)
   install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION sql COMPONENT programa)
+  # Where the settings live on Windows, the example says in its comments.
+  install(FILES ${packaging_dir}/logchamadas.conf DESTINATION . RENAME exemplo-logchamadas.ini COMPONENT programa)
   install(TARGETS exchangesim RUNTIME DESTINATION . COMPONENT simulador)
 
   set(CPACK_GENERATOR NSIS)
@@ -39,11 +41,14 @@ if(WIN32)
   # The Start-menu entry; the programs sit in the install folder itself, not in a bin folder.
   set(CPACK_PACKAGE_EXECUTABLES "logchamadas;Log de chamadas")
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
-  # CPack names the uninstaller's entry in English: it is made again as "Desinstalar".
+  # CPack names the uninstaller's entry in English: it is made again as "Desinstalar". Beside the
+  # program, its settings dialog.
   set(CPACK_NSIS_CREATE_ICONS_EXTRA
-    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'")
+    "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'
+  CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Configurar log de chamadas.lnk' '$INSTDIR\\\\logchamadas.exe' '--configurar'")
   set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'")
-  set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'")
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'
+  Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Configurar log de chamadas.lnk'")
   # The Startup shortcut is a section of its own, so it shows as a choice beside the components. The
   # icon code is the one place CPack's script takes text of ours at its top level (it fills its own
   # CPACK_NSIS_DEFINES), so the section is included there with the program's icon.
@@ -101,11 +106,17 @@ install(CODE "if(CMAKE_INSTALL_DO_STRIP)
   execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/logchamadas-exchangesim\")
 endif()")
 
-install(FILES ${packaging_dir}/logchamadas.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${packaging_dir}/logchamadas.desktop ${packaging_dir}/logchamadas-configurar.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging_dir}/logchamadas.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/window/resources/logchamadas.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${packaging_dir}/autostart.desktop DESTINATION ${share_dir})
+# The settings file's commented example sits with the autostart template, to be copied to
+# /etc/xdg/logchamadas/. Not a conffile there: the settings dialog rewrites that file (without
+# comments), and dpkg would then ask at every upgrade whether to put the example back, which would
+# reset the site's line; nor in /usr/share/doc, which minimal installations leave out.
+install(FILES ${packaging_dir}/logchamadas.conf DESTINATION ${share_dir})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION ${share_dir}/sql)
 install(FILES ${packaging_out}/logchamadas.1.gz ${packaging_out}/logchamadas-exchangesim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -130,9 +141,11 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc | odbc-postgresql | libsqliteodbc")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "telephone exchange call logger")
 # CPack puts the summary above this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The telephone exchange prints one line per finished call on a serial port.
-This program reads the port once a second, stores each call in the host
-system's database through the ODBC data source alQuivarProd, and shows
-the day's calls in a window. It comes with an autostart entry that starts it
-connected at log-in and with logchamadas-exchangesim, a simulator of the
-exchange's output for checking the serial wiring.")
+This program reads the port (or a TCP connection to the exchange or to a
+serial device server) once a second, stores each call in the host system's
+database through the ODBC data source alQuivarProd, and shows the day's
+calls in a window. A settings dialog chooses and tests the line. It comes
+with an autostart entry that starts it connected at log-in and with
+logchamadas-exchangesim, a simulator of the exchange's output for checking
+the serial wiring.")
 include(CPack)

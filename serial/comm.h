@@ -71,6 +71,11 @@ inline constexpr std::uint32_t TxClear = 0x0004;
 inline constexpr std::uint32_t RxClear = 0x0008;
 }  // namespace purge
 
+// Why an open failed, as far as the system tells: whether the device is not there, or another
+// program holds it (opens are exclusive, so a running logger holds its port), or the user may not
+// open it.
+enum class TOpenFailure { ofOther, ofMissing, ofHeld, ofDenied };
+
 // An open, a failing query or a failing read never waits: the receive cycle calls them on the
 // interface thread, also to try a lost device again.
 class TCommLayer {
@@ -91,10 +96,13 @@ class TCommLayer {
   // The line errors the driver counted since the handle opened; false when the driver or device keeps
   // no counts (a pseudo-terminal, a network connection), which is no failure.
   virtual bool LineErrors(TCommHandle /*handle*/, TLineErrors& /*counts*/) { return false; }
-  // The system's words for why the last failing operation failed; empty when this layer cannot tell.
+  // The system's words for why the last failing operation failed, in UTF-8 (as every layer writes
+  // them); empty when this layer cannot tell.
   virtual std::string LastErrorText() const { return {}; }
   // The device a name leads to, as the operator should read it ("COM1 (/dev/ttyUSB0)").
   virtual std::string Describe(const std::string& deviceName) const { return deviceName; }
+  // Why the last failing Open failed; ofOther where this layer cannot tell.
+  virtual TOpenFailure LastOpenFailure() const { return TOpenFailure::ofOther; }
 };
 
 // The implementation for the system this program was built for.

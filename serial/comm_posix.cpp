@@ -53,13 +53,14 @@ class TPosixCommLayer final : public TCommLayer {
     const std::string path = CommDevicePath(deviceName);
     if (path.empty()) {
       FLastError = "no such port";
+      FOpenFailure = TOpenFailure::ofMissing;
       return InvalidCommHandle;
     }
     // O_NONBLOCK: the open waits neither for carrier nor for a device that is slow to answer.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return Failed(), InvalidCommHandle;
+    if (fd < 0) return OpenFailed(), InvalidCommHandle;
     if (!Claim(fd)) {
-      Failed();
+      OpenFailed();
       ::close(fd);
       return InvalidCommHandle;
     }
@@ -134,6 +135,7 @@ class TPosixCommLayer final : public TCommLayer {
   }
 
   std::string LastErrorText() const override { return FLastError; }
+  TOpenFailure LastOpenFailure() const override { return FOpenFailure; }
 
   std::string Describe(const std::string& deviceName) const override {
     const std::string path = CommDevicePath(deviceName);
@@ -153,6 +155,29 @@ class TPosixCommLayer final : public TCommLayer {
     return false;
   }
 
+  // Notes errno's text and what it says of the device: TIOCEXCL makes another opener fail with
+  // EBUSY, and the lock of another process fails with EWOULDBLOCK.
+  void OpenFailed() {
+    switch (errno) {
+      case ENOENT:
+      case ENODEV:
+      case ENXIO:
+        FOpenFailure = TOpenFailure::ofMissing;
+        break;
+      case EBUSY:
+      case EWOULDBLOCK:
+        FOpenFailure = TOpenFailure::ofHeld;
+        break;
+      case EACCES:
+      case EPERM:
+        FOpenFailure = TOpenFailure::ofDenied;
+        break;
+      default:
+        FOpenFailure = TOpenFailure::ofOther;
+    }
+    Failed();
+  }
+
   const TLineSettings& Kept(TCommHandle handle) const {
     const auto found = FKept.find(Descriptor(handle));
     return found != FKept.end() ? found->second : kFreshLine;
@@ -160,6 +185,7 @@ class TPosixCommLayer final : public TCommLayer {
 
   std::map<int, TLineSettings> FKept;
   std::string FLastError;
+  TOpenFailure FOpenFailure = TOpenFailure::ofOther;
 };
 
 }  // namespace

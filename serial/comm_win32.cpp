@@ -20,11 +20,19 @@ class TWin32Comm final : public TCommLayer {
     const std::string path = CommDevicePath(deviceName);
     if (path.empty()) {
       FLastError = "no such port";
+      FOpenFailure = TOpenFailure::ofMissing;
       return InvalidCommHandle;
     }
     HANDLE handle =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return Failed(), InvalidCommHandle;
+    if (handle == INVALID_HANDLE_VALUE) {
+      // A COM port that another program has open answers "access denied" (no sharing is asked for).
+      const DWORD code = GetLastError();
+      FOpenFailure = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? TOpenFailure::ofMissing
+                     : code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? TOpenFailure::ofHeld
+                                                                                       : TOpenFailure::ofOther;
+      return Failed(), InvalidCommHandle;
+    }
     // A read returns at once with what is queued: the receive cycle polls and must never wait.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -87,15 +95,20 @@ class TWin32Comm final : public TCommLayer {
   }
 
   std::string LastErrorText() const override { return FLastError; }
+  TOpenFailure LastOpenFailure() const override { return FOpenFailure; }
 
  private:
-  // Notes the system's text for GetLastError(); false, for the caller to return.
+  // Notes the system's text for GetLastError(), in UTF-8 (not the ANSI code page, which would garble a
+  // Portuguese Windows' accents); false, for the caller to return.
   bool Failed() {
     const DWORD code = GetLastError();
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                        text, sizeof text, nullptr);
-    FLastError = std::string(text, length);
+    wchar_t text[512] = {};
+    const auto length = static_cast<int>(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                                        nullptr, code, 0, text, 512, nullptr));
+    FLastError.assign(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr)),
+                      '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, FLastError.data(), static_cast<int>(FLastError.size()), nullptr,
+                        nullptr);
     while (!FLastError.empty() && (FLastError.back() == '\n' || FLastError.back() == '\r' || FLastError.back() == ' '))
       FLastError.pop_back();
     FLastError += " (" + std::to_string(code) + ")";
@@ -104,6 +117,7 @@ class TWin32Comm final : public TCommLayer {
 
   std::map<TCommHandle, TLineErrors> FErrors;
   std::string FLastError;
+  TOpenFailure FOpenFailure = TOpenFailure::ofOther;
 };
 
 }  // namespace

@@ -95,6 +95,10 @@ std::string TLineRouter::LastErrorText() const {
   return FFailing != nullptr ? FFailing->LastErrorText() : std::string();
 }
 
+TOpenFailure TLineRouter::LastOpenFailure() const {
+  return FFailing != nullptr ? FFailing->LastOpenFailure() : TOpenFailure::ofOther;
+}
+
 std::string TLineRouter::Describe(const std::string& deviceName) const {
   const std::string device = FDevices.contains(deviceName) ? DeviceFor(deviceName) : deviceName;
   return LayerFor(device)->Describe(device);

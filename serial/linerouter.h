@@ -51,6 +51,7 @@ class TLineRouter final : public TCommLayer {
   // A routed port is described by its device ("/dev/ttyUSB0", "COM3 (/dev/ttyS2)", "tcp://..."); a
   // port without a route as the serial layer describes it ("COM1 (/dev/ttyS0)").
   std::string Describe(const std::string& deviceName) const override;
+  TOpenFailure LastOpenFailure() const override;
 
  private:
   // An open line: the layer that opened it and that layer's own handle. The router hands out handles

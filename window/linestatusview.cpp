@@ -44,7 +44,14 @@ TStatusView LineView(const capture::TLineStatus& line) {
                     .arg(capture::TPortKeeper::RetryInterval.count());
       break;
     case capture::TPortState::psOpen:
-      if (line.Unreadable) {
+      if (line.SilentHours > 0) {
+        view = {QStringLiteral("sem linhas há %1 h").arg(line.SilentHours), StatusAmber, {}};
+        detail << QStringLiteral("Nenhuma linha desde %1; o aviso vem depois de %2 h sem linhas.")
+                      .arg(StatusTime(line.QuietSince))
+                      .arg(line.SilenceLimit)
+               << QStringLiteral("Em uso: %1, %2.").arg(line.Device, line.Settings)
+               << QStringLiteral("Confira se a central está ligada e enviando as chamadas, e o cabo.");
+      } else if (line.Unreadable) {
         view = {QStringLiteral("Linha ilegível"), StatusAmber, {}};
         detail << QStringLiteral("Desde %1, %2 das últimas %3 linhas não são chamadas ou o driver acusou erros.")
                       .arg(StatusTime(line.UnreadableSince))
@@ -59,6 +66,7 @@ TStatusView LineView(const capture::TLineStatus& line) {
       }
       break;
   }
+  if (!line.Name.isEmpty()) detail.prepend(QStringLiteral("Linha: %1").arg(line.Name));
   if (line.Counted) detail << DriverErrorsText(line);
   detail << LastLineText(line.LastLine);
   view.ToolTip = detail.join(QLatin1Char('\n'));

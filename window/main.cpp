@@ -1,17 +1,20 @@
-// The program entry: the application, the main window fmtCall, the message loop.
+// The program entry: the application, the main window fmtCall, the message loop; or the settings dialog.
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
 
 #include "appfonts.h"
+#include "settingsdialog.h"
+#include "sitesettings.h"
 #include "startup.h"
 #include "storesettings.h"
 
 namespace {
 
-// The one switch: the autostart entry starts the logger already connected, so a reboot needs no
-// operator.
+// The autostart entry starts the logger already connected, so a reboot needs no operator.
 const QString ConnectSwitch = QStringLiteral("--conectar");
+// The menu entry "Configurar log de chamadas" opens the settings dialog instead of the logger.
+const QString SettingsSwitch = QStringLiteral("--configurar");
 
 }  // namespace
 
@@ -20,12 +23,14 @@ int main(int argc, char* argv[]) {
   // Names the per-user data folder that holds the journal.
   QApplication::setApplicationName(QStringLiteral("logchamadas"));
   const QStringList arguments = QApplication::arguments().mid(1);
-  if (!arguments.isEmpty() && arguments != QStringList{ConnectSwitch}) {
-    std::fprintf(stderr, "uso: logchamadas [--conectar]\n");
+  if (arguments.size() > 1 || (arguments.size() == 1 && arguments[0] != ConnectSwitch && arguments[0] != SettingsSwitch)) {
+    std::fprintf(stderr, "uso: logchamadas [--conectar | --configurar]\n");
     return 2;
   }
   window::InstallFontSubstitutes();
+  if (arguments == QStringList{SettingsSwitch}) return window::RunSettingsDialog(capture::SiteSettingsFiles());
   window::TStartOptions options;
   options.Connect = !arguments.isEmpty();
+  options.LineFiles = capture::SiteSettingsFiles();
   return window::RunLogger(calls::DefaultStoreSettings(), window::DefaultJournalPath(), options);
 }

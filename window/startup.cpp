@@ -46,10 +46,23 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
                .arg(journal->SetAsideFile()));
   }
   // Frees itself when closed; the loop ends with the last window.
-  auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings);
+  auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings, ShowErrorBox, AskToCloseAnyway,
+                               options.LineFiles);
   fmtCall->show();
   if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::ConnectUnattended);
   return QApplication::exec();
+}
+
+// A bad value stops the start: the logger would otherwise read a line nobody chose. Keys the program
+// does not know are only noted.
+bool LineSettingsUsable(const capture::TSettingsFiles& files, TStateHistory& history, const TStartupReport& report) {
+  const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
+  for (const QString& warning : read.Warnings) history.Note(warning);
+  if (read.Ok()) return true;
+  report(QStringLiteral("A configuração da linha tem valores inválidos:\n%1\nCorrija o arquivo ou use "
+                        "\"logchamadas --configurar\".")
+             .arg(read.ErrorMessage()));
+  return false;
 }
 
 }  // namespace
@@ -58,7 +71,9 @@ int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath,
               const TStartupReport& report) {
   TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
-  const int status = RunWindow(settings, journalPath, options, report);
+  const int status = LineSettingsUsable(options.LineFiles, history, report)
+                         ? RunWindow(settings, journalPath, options, report)
+                         : 1;
   history.Note(QStringLiteral("fim"));
   return status;
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "sitesettings.h"
+
 namespace calls {
 struct TStoreSettings;
 }
@@ -21,10 +23,14 @@ QString DefaultJournalPath();
 
 struct TStartOptions {
   bool Connect = false;  // press "&Conectar" once the window is shown
+  // The line's settings files (capture::SiteSettingsFiles() for this machine's); none: COM1 at
+  // 9600 bit/s, 8N1.
+  capture::TSettingsFiles LineFiles;
 };
 
-// The exit status: the message loop's, or 1 when the journal cannot be opened or is held by another
-// running logger (reported first). The host database need not be reachable.
+// The exit status: the message loop's, or 1 when a line setting has a bad value, or the journal
+// cannot be opened or is held by another running logger (reported first). The host database need
+// not be reachable.
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report = ShowStartupError);
 

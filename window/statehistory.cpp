@@ -42,6 +42,16 @@ QStringList LineChanges(const capture::TLineStatus& before, const capture::TLine
                    .arg(now.Device, now.Settings);
   }
   if (before.Unreadable && !now.Unreadable) changes << QStringLiteral("linha legível de novo");
+  if (now.SilentHours > 0 && before.SilentHours == 0) {
+    changes << QStringLiteral("sem linhas há %1 h em %2 (aviso depois de %3 h)")
+                   .arg(now.SilentHours)
+                   .arg(now.Device)
+                   .arg(now.SilenceLimit);
+  }
+  // Only a line ends the silence; closing the port merely stops watching it.
+  if (before.SilentHours > 0 && now.SilentHours == 0 && now.Port == TPortState::psOpen) {
+    changes << QStringLiteral("linhas de novo após %1 h sem linhas").arg(before.SilentHours);
+  }
   return changes;
 }
 

@@ -24,7 +24,8 @@ QString HistoryLine(const QDateTime& when, const QString& text);
 // The database's state changes as the worker reports them: unreachable, back. The one place that
 // maps THostStatus to history lines.
 std::optional<QString> HostChange(const calls::THostStatus& before, const calls::THostStatus& now);
-// The line's: port lost (or not opening), port back, lines unreadable, readable again.
+// The line's: port lost (or not opening), port back, lines unreadable, readable again, silent past the
+// site's limit, lines again.
 QStringList LineChanges(const capture::TLineStatus& before, const capture::TLineStatus& now);
 
 class TStateHistory {

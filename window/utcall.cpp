@@ -16,6 +16,7 @@
 #include "calllistmodel.h"
 #include "hostworker.h"
 #include "journal.h"
+#include "linerouter.h"
 #include "linestatusview.h"
 #include "memolog.h"
 #include "statehistory.h"
@@ -80,7 +81,7 @@ bool AskToCloseAnyway(QWidget& parent, const QString& text) {
 
 TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
                    const calls::TStoreSettings& settings, TErrorBox errorBox, TCloseQuestion closeQuestion,
-                   QWidget* parent)
+                   capture::TSettingsFiles lineFiles, QWidget* parent)
     : QWidget(parent),
       ui(std::make_unique<Ui::TfmtCall>()),
       FJournal(std::move(journal)),
@@ -88,7 +89,9 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
       FHost(std::make_unique<THostWorker>(settings, journalPath, LocalClock)),
       FStatus(std::make_unique<TStatusLine>()),
       FHistory(std::make_unique<TStateHistory>()),
+      FLineFiles(std::move(lineFiles)),
       Timer(new QTimer(this)),
+      ReadTimer(new QTimer(this)),
       FErrorBox(std::move(errorBox)),
       FCloseQuestion(std::move(closeQuestion)) {
   ui->setupUi(this);
@@ -103,8 +106,11 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
 
   ApplyColours(*ui);
 
-  // The cycle tells new bytes from the port's repeated text by watching the port's reads.
-  auto watch = std::make_unique<capture::TReadWatch>(serial::MakeSystemCommLayer());
+  // The cycle tells new bytes from the port's repeated text by watching the port's reads; the router
+  // opens the site's line, a serial device or tcp://HOST:PORT.
+  auto router = std::make_unique<serial::TLineRouter>();
+  FRouter = router.get();
+  auto watch = std::make_unique<capture::TReadWatch>(std::move(router));
   capture::TReadWatch& watched = *watch;
   SP = std::make_unique<serial::TSerialPort>(std::move(watch));
   SP->SetCommPort(serial::TCommPort::cpCOM1);
@@ -115,6 +121,8 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   FGridModel->setSourceModel(FList.get());
   BindCallGrid(*ui->gr, *FGridModel);
   BindWorker();
+  // Start-up has already told what the files say.
+  LoadLine(false);
   ShowStatus();
   ShowLine();
   // At log-out or shut-down the window is closed with nobody to answer a box.
@@ -126,6 +134,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(capture::TimerInterval);
   connect(Timer, &QTimer::timeout, this, &TfmtCall::TimerTimer);
+  connect(ReadTimer, &QTimer::timeout, this, [this] { FCycle->ReadBetweenTicks(); });
   connect(ui->bb08, &QPushButton::clicked, this, &TfmtCall::bb08Click);
   connect(ui->bb05, &QPushButton::clicked, this, &TfmtCall::bb05Click);
   connect(ui->BitBtn1, &QPushButton::clicked, this, &TfmtCall::BitBtn1Click);
@@ -234,8 +243,29 @@ void TfmtCall::FormShow() {
   ui->gr->setFocus();
 }
 
+bool TfmtCall::LoadLine(bool tell) {
+  const capture::TSiteSettingsRead read = capture::ReadSiteSettings(FLineFiles);
+  if (tell) {
+    for (const QString& text : read.Warnings + read.Errors) FHistory->Note(text);
+  }
+  if (!read.Ok()) {
+    if (tell) {
+      FErrorBox(*this, QStringLiteral("A configuração da linha tem valores inválidos; a porta não foi aberta.\n\n%1")
+                           .arg(read.ErrorMessage()));
+    }
+    return false;
+  }
+  capture::ApplyToLine(read.Settings, *FRouter, *SP);
+  FCycle->SetSilenceLimit(std::chrono::hours(read.Settings.SilenceHours));
+  ReadTimer->setInterval(capture::ReadInterval(read.Settings.Speed));
+  return true;
+}
+
 void TfmtCall::bb08Click() {
+  // The operator may have changed the line while disconnected: the files are read again.
+  if (!LoadLine(true)) return;
   if (!FCycle->Connect(false)) {
+    ShowLine();  // the tool tip names the line that did not open
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
@@ -285,8 +315,10 @@ void TfmtCall::ShowState() {
   ui->bb05->setEnabled(FState.DisconnectEnabled());
   if (FState.TimerOn()) {
     Timer->start();
+    if (ReadTimer->interval() < Timer->interval()) ReadTimer->start();
   } else {
     Timer->stop();
+    ReadTimer->stop();
   }
 }
 

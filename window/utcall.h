@@ -8,12 +8,14 @@
 #include <functional>
 #include <memory>
 
+#include "sitesettings.h"
 #include "windowstate.h"
 
 namespace Ui {
 class TfmtCall;
 }
 namespace serial {
+class TLineRouter;
 class TSerialPort;
 }
 namespace capture {
@@ -51,10 +53,12 @@ class TfmtCall : public QWidget {
   Q_OBJECT
  public:
   // Takes the journal already open (journalPath names its file, which the database worker opens
-  // too); the port is built here, on COM1, and the worker's thread started for the settings' database.
+  // too); the port is built here, on COM1 routed to the line that lineFiles set (none: COM1 itself at
+  // 9600 bit/s, 8N1), and the worker's thread started for the settings' database.
   TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
            const calls::TStoreSettings& settings, TErrorBox errorBox = ShowErrorBox,
-           TCloseQuestion closeQuestion = AskToCloseAnyway, QWidget* parent = nullptr);
+           TCloseQuestion closeQuestion = AskToCloseAnyway, capture::TSettingsFiles lineFiles = {},
+           QWidget* parent = nullptr);
   ~TfmtCall() override;
 
  public slots:
@@ -76,6 +80,9 @@ class TfmtCall : public QWidget {
   void BindWorker();
   void ShowStatus();
   void ShowLine();
+  // Reads the line's settings files and puts them on the line; with a bad value, tells the operator
+  // (when told to) and leaves the line as it was.
+  bool LoadLine(bool tell);
   // False when lines the journal could not take would be lost and the operator chose to stay.
   bool MayClose();
   // How many received lines wait in memory, and why.
@@ -88,10 +95,13 @@ class TfmtCall : public QWidget {
   std::unique_ptr<TStatusLine> FStatus;
   std::unique_ptr<TStateHistory> FHistory;
   std::unique_ptr<serial::TSerialPort> SP;
+  serial::TLineRouter* FRouter = nullptr;  // under SP, which owns it
+  capture::TSettingsFiles FLineFiles;
   std::unique_ptr<TMemoLog> FLog;
   std::unique_ptr<capture::TReceiveCycle> FCycle;
   std::unique_ptr<TCallGridModel> FGridModel;
   QTimer* Timer;
+  QTimer* ReadTimer;  // reads between ticks on a fast line
   TWindowState FState;
   TErrorBox FErrorBox;
   TCloseQuestion FCloseQuestion;

@@ -11,7 +11,9 @@ namespace capture {
 namespace {
 
 // Events: 'c' a call, 'n' a line that is no call, 'f' the driver counts one more framing error, 'o'
-// one more overrun, 'r' the port opened afresh (the driver's counts start again at zero).
+// one more overrun, 'r' the port opened afresh and its counts read once, started again at zero
+// (Windows, a USB adapter plugged in again), 'R' the same with the counts going on (a UART counts
+// from boot).
 struct TCase {
   const char* Name;
   std::string Events;
@@ -25,6 +27,7 @@ const TCase Cases[] = {
     {"a framing error, then three calls", "cfccc", "-UUU-"},
     {"overruns say nothing of the settings", "cooo", "----"},
     {"counts that start again after a reopen are not errors", "cfcccrf", "-UUU--U"},
+    {"counts from before the open are not the line's", "cfcccRc", "-UUU---"},
 };
 
 TEST(LineHealth, UnreadableFromRecentLinesAndDriverErrors) {
@@ -33,6 +36,7 @@ TEST(LineHealth, UnreadableFromRecentLinesAndDriverErrors) {
     TLineHealth health;
     serial::TLineErrors counts;
     QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+    health.DriverErrors(counts, now);  // the port opened with nothing counted
     std::string seen;
     for (const char event : c.Events) {
       now = now.addSecs(1);
@@ -50,8 +54,10 @@ TEST(LineHealth, UnreadableFromRecentLinesAndDriverErrors) {
           health.DriverErrors(counts, now);
           break;
         case 'r':
-          counts = {};
+        case 'R':
+          if (event == 'r') counts = {};
           health.Opened();
+          health.DriverErrors(counts, now);
           break;
       }
       seen += health.Unreadable() ? 'U' : '-';
@@ -68,10 +74,34 @@ TEST(LineHealth, TellsSinceWhenTheLastLineAndTheTotals) {
   EXPECT_EQ(health.Since(), start.addSecs(7));
   EXPECT_EQ(health.LastLine(), start.addSecs(8));
   EXPECT_EQ(health.NoCalls(), 9);
-  health.DriverErrors({2, 1, 0, 0}, start);
+  health.DriverErrors({5, 0, 0, 0}, start);  // counted before the port was opened
+  health.DriverErrors({7, 1, 0, 0}, start);
   health.Opened();
+  health.DriverErrors({0, 0, 0, 0}, start);
   health.DriverErrors({1, 0, 3, 1}, start);
   EXPECT_EQ(health.Errors(), (serial::TLineErrors{3, 1, 3, 1}));
+}
+
+// Silence counts from the last line, or from the connect when that came later, and only past the
+// site's limit.
+TEST(LineHealth, SilentPastTheSitesLimit) {
+  using std::chrono::hours;
+  const QDateTime connect(QDate(2026, 12, 9), QTime(18, 0));
+  const auto at = [&connect](int hours, int minutes = 0) { return connect.addSecs(hours * 3600 + minutes * 60); };
+  TLineHealth health;
+  health.Listening(connect);
+  EXPECT_EQ(health.SilentHours(at(30)), 0);  // no limit: an exchange is silent every night
+  health.SetSilenceLimit(hours(8));
+  EXPECT_EQ(health.SilentHours(at(7, 59)), 0);
+  EXPECT_EQ(health.SilentHours(at(8)), 8);
+  EXPECT_EQ(health.SilentHours(at(30, 30)), 30);
+  health.Line(true, at(9));
+  EXPECT_EQ(health.QuietSince(), at(9));
+  EXPECT_EQ(health.SilentHours(at(16, 59)), 0);
+  EXPECT_EQ(health.SilentHours(at(17)), 8);
+  health.Listening(at(20));  // disconnected and connected again, later
+  EXPECT_EQ(health.QuietSince(), at(20));
+  EXPECT_EQ(health.SilentHours(at(27, 59)), 0);
 }
 
 }  // namespace

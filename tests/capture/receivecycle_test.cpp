@@ -317,6 +317,41 @@ TEST_P(ReceiveCycleTest, FirstCallAfterMidnightIsStoredAndTheDayTurnsInTheSameTi
   EXPECT_TRUE(Rig.Log.Lines.isEmpty());
 }
 
+// On a fast line the reads between ticks take the bytes off the driver and frame them; the tick
+// journals and stores them. A tail that came between ticks is not taken as a line by a tick whose own
+// read found nothing: the line is still arriving.
+TEST_P(ReceiveCycleTest, ReadsBetweenTicksLeaveTheJournalToTheTick) {
+  const std::string second = CallAt(41, "402");
+  Rig.Send(CallAt(40, "401") + second.substr(0, 20));
+  Rig.Cycle->ReadBetweenTicks();
+  Rig.Line.Drained();
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+  EXPECT_EQ(Rig.Cycle->Unwritten(), 1u);  // framed, not yet on disk
+  Rig.Tick();
+  EXPECT_EQ(Rig.StoredCalls(1), QStringList{"401|0113456789|2026-12-09 10:15:40"});
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
+  Rig.Send(second.substr(20));
+  Rig.Cycle->ReadBetweenTicks();
+  Rig.Tick();
+  EXPECT_EQ(Rig.StoredCalls(2).size(), 2);
+  EXPECT_EQ(Rig.Log.Lines.size(), 2);
+}
+
+// Up to 19,200 bit/s the tick's read is all; above, the driver's 4 KB never fill between two reads.
+TEST(ReceiveCycleReadInterval, NeverLetsTheDriversBufferFill) {
+  for (int rate = 0; rate <= static_cast<int>(serial::TBaudRate::br256000); ++rate) {
+    const auto speed = static_cast<serial::TBaudRate>(rate);
+    const std::chrono::milliseconds interval = ReadInterval(speed);
+    SCOPED_TRACE(serial::BaudRateValue(speed));
+    const std::uint64_t bytesBetweenReads = serial::BaudRateValue(speed) / 10 * interval.count() / 1000;
+    EXPECT_LE(bytesBetweenReads, 2560u);
+    EXPECT_GE(interval.count(), 100);
+    if (serial::BaudRateValue(speed) <= 19200) {
+      EXPECT_EQ(interval, TimerInterval);
+    }
+  }
+}
+
 // The server goes away while calls arrive: they are journaled and listed, and stored once when the
 // server is back.
 class ReceiveCycleOutageTest : public testing::Test {

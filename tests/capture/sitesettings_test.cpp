@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "linerouter.h"
@@ -181,6 +182,45 @@ TEST_F(SiteSettings, SavedToTheFirstFileThatCanBeWrittenAndReadBackAlike) {
   EXPECT_FALSE(none.Ok());
   EXPECT_TRUE(none.Error.contains(nowhere.System) && none.Error.contains(nowhere.User));
 }
+
+// A hand-written \\.\COM12 (which QSettings would read as escapes) is taken as written where it is a
+// device name (Windows), and named as written where it is not.
+TEST_F(SiteSettings, BackslashesAreReadAsWritten) {
+  Write(files.User, "[porta]\ndispositivo=\\\\.\\COM12\n");
+  const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
+#ifdef _WIN32
+  ASSERT_TRUE(read.Ok()) << read.ErrorMessage().toStdString();
+  EXPECT_EQ(read.Settings.Device, QStringLiteral("\\\\.\\COM12"));
+#else
+  ASSERT_EQ(read.Errors.size(), 1);
+  EXPECT_TRUE(read.Errors[0].contains(QStringLiteral("[porta] dispositivo=\\\\.\\COM12. Valores permitidos: ")))
+      << read.Errors[0].toStdString();
+#endif
+}
+
+#ifdef LOGCHAMADAS_EXAMPLE_SETTINGS
+// The packaged example, all comments, is the line the program always had; each of its keys, taken out
+// of its comment, is one the program knows, with a value it takes.
+TEST_F(SiteSettings, ThePackagedExample) {
+  const QString example = QStringLiteral(LOGCHAMADAS_EXAMPLE_SETTINGS);
+  const capture::TSiteSettingsRead commented = capture::ReadSiteSettings({example, {}});
+  EXPECT_TRUE(commented.Ok() && commented.Warnings.isEmpty());
+  EXPECT_EQ(commented.Settings, TSiteSettings{});
+
+  QFile file(example);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString text = QString::fromUtf8(file.readAll());
+  const qsizetype keys = text.count(QRegularExpression(QStringLiteral("\n;\\w+=")));
+  EXPECT_EQ(keys, 7);
+  text.replace(QRegularExpression(QStringLiteral("\n;(\\w+=)")), QStringLiteral("\n\\1"));
+  const QString uncommented = NewFile();
+  Write(uncommented, text.toUtf8().constData());
+  const capture::TSiteSettingsRead read = capture::ReadSiteSettings({uncommented, {}});
+  EXPECT_TRUE(read.Ok()) << read.ErrorMessage().toStdString();
+  EXPECT_TRUE(read.Warnings.isEmpty()) << read.Warnings.join('\n').toStdString();
+  EXPECT_EQ(read.Settings, TSiteSettings{});
+}
+#endif
 
 TEST(LineText, NamesDeviceRateAndFrame) {
   const struct {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "hostdatabase.h"
+#include "loopback.h"
 #include "pgcluster.h"
 #include "watchedline.h"
 
@@ -31,30 +33,40 @@ class LoggerProcessTest : public testing::Test {
     Cluster.Start();
   }
 
-  // Its standard error forwarded, or kept for the test to read.
-  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false) {
+  // Its standard error forwarded, or kept for the test to read; its line as the settings file says.
+  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false, const QString& lineSettings = {}) {
     auto logger = std::make_unique<QProcess>();
     logger->setProcessChannelMode(keepStandardError ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
-    logger->setProcessEnvironment([this] {
+    logger->setProcessEnvironment([this, &lineSettings] {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
+      // A line from the settings file alone: COM1's variable would win over it.
+      if (!lineSettings.isEmpty()) environment.remove(QStringLiteral("LOGCHAMADAS_COM1"));
       return environment;
     }());
-    logger->start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), {Journal()});
+    QStringList arguments{Journal()};
+    if (!lineSettings.isEmpty()) arguments << lineSettings;
+    logger->start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), arguments);
     EXPECT_TRUE(logger->waitForStarted());
     return logger;
   }
   QString Journal() const { return Folder.filePath(QStringLiteral("journal.sqlite")); }
 
-  // Calls of the exchange on the line, each to its own extension.
-  void SendCalls(int first, int count) {
+  // Calls of the exchange, each to its own extension.
+  static std::string Calls(int first, int count) {
     std::string lines;
     for (int i = first; i < first + count; ++i) {
       lines += CallLine(QStringLiteral("09/12/2610:%1:00").arg(i, 2, 10, QLatin1Char('0')).toStdString(),
                         std::to_string(500 + i), "0113456789") +
                "\r\n";
     }
-    ASSERT_TRUE(Line.FarEnd->Write(lines));
+    return lines;
+  }
+  void SendCalls(int first, int count) { ASSERT_TRUE(Line.FarEnd->Write(Calls(first, count))); }
+  // The standard error of a logger that has ended, as text.
+  static QString History(QProcess& logger) {
+    // Windows writes its line ends as CR LF.
+    return QString::fromUtf8(logger.readAllStandardError()).remove(QLatin1Char('\r'));
   }
   // Rows of the journal in the given state (0 waiting, 1 delivered), read as any other program would.
   int JournalRows(int state) {
@@ -144,14 +156,46 @@ TEST_F(LoggerProcessTest, ConnectedAtStartBeforeTheDeviceExistsItIsOpenedOnceItA
   SendCalls(0, 3);
   EXPECT_TRUE(WaitUntil([&] { return Stored() == 3; })) << Stored();
   Close(*logger);
-  // Windows writes its line ends as CR LF.
-  const QString history = QString::fromUtf8(logger->readAllStandardError()).remove(QLatin1Char('\r'));
+  const QString history = History(*logger);
   // Local time in ISO 8601, then the program's name: "2026-12-09T10:20:30 logchamadas: início, versão 1.0".
   const QString first = history.section(QLatin1Char('\n'), 0, 0);
   EXPECT_TRUE(QDateTime::fromString(first.section(QLatin1Char(' '), 0, 0), Qt::ISODate).isValid()) << first.toStdString();
   EXPECT_TRUE(first.contains(QStringLiteral(" logchamadas: início, versão 1"))) << first.toStdString();
   for (const char* change : {"logchamadas: porta COM1", " não abre: ", " de volta\n", "logchamadas: fim\n"})
     EXPECT_TRUE(history.contains(QString::fromUtf8(change))) << change << "\n" << history.toStdString();
+}
+
+// A line served over TCP (a serial device server, an exchange on the network), named in the settings
+// file: the calls are stored; the server ending the connection is a lost line, tried again after 2 s
+// with a line on standard error, and the calls on the next connection are stored once. (A refused
+// connect is tried again too: see the TCP source's tests.)
+TEST_F(LoggerProcessTest, LineOverTcpIsLostAndBackAsASerialPortIs) {
+  testsupport::TLoopbackServer server;
+  ASSERT_TRUE(server.IsListening());
+  const QString settings = Folder.filePath(QStringLiteral("tcp.conf"));
+  QFile file(settings);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QStringLiteral("[porta]\ndispositivo=%1\n").arg(QString::fromStdString(server.Address())).toUtf8());
+  file.close();
+  auto logger = StartLogger(true, settings);
+  ASSERT_TRUE(server.Accept(std::chrono::seconds(20)));
+  ASSERT_TRUE(server.Send(Calls(0, 3)));
+  ASSERT_TRUE(WaitUntil([&] { return Stored() == 3; })) << Stored();
+
+  server.ClosePeer();
+  QElapsedTimer away;
+  away.start();
+  ASSERT_TRUE(server.Accept(std::chrono::seconds(20)));
+  EXPECT_GE(away.elapsed(), 1000);  // not at once: at the next try
+  ASSERT_TRUE(server.Send(Calls(3, 2)));
+  EXPECT_TRUE(WaitUntil([&] { return Stored() == 5; })) << Stored();
+  Close(*logger);
+  EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL")), 5);
+  const QString history = History(*logger);
+  const QString line = QStringLiteral("logchamadas: porta tcp://127.0.0.1:%1").arg(server.Port());
+  EXPECT_EQ(history.count(line + QStringLiteral(" perdida: a outra ponta encerrou a conexão; nova tentativa a cada 2 s\n")), 1)
+      << history.toStdString();
+  EXPECT_EQ(history.count(line + QStringLiteral(" de volta\n")), 1) << history.toStdString();
 }
 
 // A crash loop: the logger killed at random moments while the exchange writes lines in two pieces

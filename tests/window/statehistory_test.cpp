@@ -5,6 +5,9 @@
 
 #include <QStringList>
 
+#include "linestatusview.h"
+#include "statuscolours.h"
+
 namespace window {
 namespace {
 
@@ -73,6 +76,40 @@ TEST(StateHistory, LineChangesOneLineEachWithTheLocalTime) {
                          at + "diário de chamadas gravado de novo",
                      }));
   EXPECT_TRUE(written[0].startsWith(QStringLiteral("2026-12-09T10:20:30")));
+}
+
+// Past the site's limit the line turns amber with the hours so far; the history notes the start and
+// the end of the silence, which only a line ends.
+TEST(StateHistory, SilenceOnTheStatusLineAndInTheHistory) {
+  QStringList written;
+  const QDateTime when(QDate(2026, 12, 10), QTime(3, 0));
+  TStateHistory history([&written](const QString& line) { written.append(line); }, [when] { return when; });
+  capture::TLineStatus line;
+  line.Port = TPortState::psOpen;
+  line.Device = line.Name = QStringLiteral("tcp://10.0.0.5:4001");
+  line.SilenceLimit = 8;
+  line.QuietSince = QDateTime(QDate(2026, 12, 9), QTime(18, 0));
+  for (const int hours : {0, 8, 9}) {
+    line.SilentHours = hours;
+    history.Line(line);
+  }
+  const TStatusView view = LineView(line);
+  EXPECT_EQ(view.Text, QStringLiteral("sem linhas há 9 h"));
+  EXPECT_EQ(view.Colour, StatusAmber);
+  EXPECT_TRUE(view.ToolTip.startsWith(QStringLiteral("Linha: tcp://10.0.0.5:4001\nNenhuma linha desde 09/12/2026 "
+                                                     "18:00:00; o aviso vem depois de 8 h sem linhas.")))
+      << view.ToolTip.toStdString();
+  line.SilentHours = 0;  // a line came
+  history.Line(line);
+  line.SilentHours = 8;
+  history.Line(line);
+  line.Port = TPortState::psClosed;  // disconnected: no longer watched, no line came
+  line.SilentHours = 0;
+  history.Line(line);
+  const QString at = when.toString(Qt::ISODate) + QStringLiteral(" logchamadas: ");
+  EXPECT_EQ(written, (QStringList{at + "sem linhas há 8 h em tcp://10.0.0.5:4001 (aviso depois de 8 h)",
+                                  at + "linhas de novo após 9 h sem linhas",
+                                  at + "sem linhas há 8 h em tcp://10.0.0.5:4001 (aviso depois de 8 h)"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // table with the port message boxes and Esc, closing, the day's list and one call arriving on the line.
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLockFile>
@@ -96,15 +97,18 @@ class TFmtCallRig {
   }
 
   // Builds the window over a fresh journal (or the one named) and shows it; FormShow runs here.
-  void Show(const calls::TStoreSettings& settings, QString path = {}) {
+  void Show(const calls::TStoreSettings& settings, QString path = {}, const capture::TSettingsFiles& lineFiles = {}) {
     static int journals = 0;
     if (path.isEmpty()) path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
     auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
     if (!journal->Open(path)) throw std::runtime_error("journal: " + journal->LastError().toStdString());
-    fmtCall = new TfmtCall(std::move(journal), path, settings, ShowErrorBox, [this](QWidget&, const QString& text) {
-      Questions.append(text);
-      return CloseAnyway;
-    });
+    fmtCall = new TfmtCall(
+        std::move(journal), path, settings, ShowErrorBox,
+        [this](QWidget&, const QString& text) {
+          Questions.append(text);
+          return CloseAnyway;
+        },
+        lineFiles);
     fmtCall->show();
     QApplication::setActiveWindow(fmtCall);
     if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
@@ -165,6 +169,13 @@ class TFmtCallRig {
   QStringList Questions;
   bool CloseAnyway = false;
 };
+
+// Writes a settings file whole.
+void WriteFile(const QString& path, const QString& text) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text.toUtf8()) < 0)
+    throw std::runtime_error("cannot write " + path.toStdString());
+}
 
 // The journal's lines as "SITU|BYTE", read as any other program would.
 QStringList JournalLines(const QString& path) {
@@ -241,11 +252,13 @@ class TfmtCallTest : public QObject {
     QFETCH(bool, bb05);
     QFETCH(bool, timer);
     TFmtCallRig rig;
-    rig.Show();
 #ifdef _WIN32
-    // COM1 is the far end's; the serial tests open a port Wine does not map.
-    if (missingDevice) QSKIP("COM1 cannot go missing under the test's Wine prefix");
+    // COM1 is the far end's: the site's settings name COM7, which the test's Wine prefix leaves unmapped.
+    const QString missing = TFmtCallRig::Folder().filePath(QStringLiteral("missing.conf"));
+    WriteFile(missing, QStringLiteral("[porta]\ndispositivo=COM7\n"));
+    rig.Show(rig.Db.Settings(), {}, missingDevice ? capture::TSettingsFiles{missing, {}} : capture::TSettingsFiles{});
 #else
+    rig.Show();
     if (missingDevice) qputenv("LOGCHAMADAS_COM1", "/nonexistent/tty");
 #endif
     rig.Boxes.Arm();
@@ -398,6 +411,78 @@ class TfmtCallTest : public QObject {
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
     other.write("close\n");
     QVERIFY(other.waitForFinished(15000));
+  }
+
+  // A bad value in the line's settings stops the start before the journal is touched: status 1, and
+  // the file, the key, the value and what is allowed on standard error; a key it does not know is
+  // only noted there.
+  void StartupRefusedForABadLineSetting() {
+    const QString settings = TFmtCallRig::Folder().filePath(QStringLiteral("bad-at-start.conf"));
+    WriteFile(settings, QStringLiteral("[porta]\nvelocidade=9601\nparidade=par\n[linha]\nsilencio=3\n"));
+    const QString journal = TFmtCallRig::Folder().filePath(QStringLiteral("bad-at-start.sqlite"));
+    QProcess logger;
+    logger.start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), {journal, settings});
+    QVERIFY(logger.waitForFinished(30000));
+    QCOMPARE(logger.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(logger.exitCode(), 1);
+    const QString errors = QString::fromUtf8(logger.readAllStandardError()).remove(QLatin1Char('\r'));
+    const QString file = QDir::toNativeSeparators(QFileInfo(settings).absoluteFilePath());
+    for (const QString& expected :
+         {QStringLiteral("Valor inválido em %1: [porta] velocidade=9601. Valores permitidos: 110, 300, 600, "
+                         "1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 128000, 256000.\n"),
+          QStringLiteral("logchamadas: Chave desconhecida ignorada em %1: [linha] silencio\n")}) {
+      QVERIFY2(errors.contains(expected.arg(settings)) || errors.contains(expected.arg(file)), qPrintable(errors));
+    }
+    QVERIFY(!QFile::exists(journal));
+  }
+
+  // The line comes from the site's settings file, read again at each Conectar: a pseudo-terminal's
+  // path without any environment variable (under Wine COM2, which leads to the same line) stores
+  // calls, and the tool tip names the line; a bad value gives a box and the port stays closed.
+  void LineFromTheSettingsFile() {
+    TFmtCallRig rig;
+#ifdef _WIN32
+    const QString device = QStringLiteral("COM2");
+#else
+    const QByteArray link = qgetenv("LOGCHAMADAS_COM1");
+    qunsetenv("LOGCHAMADAS_COM1");
+    const auto restore = qScopeGuard([&] { qputenv("LOGCHAMADAS_COM1", link); });
+    const QString device = QString::fromLocal8Bit(link);
+#endif
+    const QString settings = TFmtCallRig::Folder().filePath(QStringLiteral("line.conf"));
+    // Each write a different size: QSettings reads a file again only when its size or time changed.
+    const auto write = [&](const char* speed) {
+      WriteFile(settings, QStringLiteral("[porta]\ndispositivo=%1\nvelocidade=%2\nbits_dados=7\nparidade=par\n")
+                              .arg(device, QLatin1String(speed)));
+    };
+    write("1200");
+    rig.Show(rig.Db.Settings(), {}, {settings, {}});
+    QVERIFY2(rig.LineStatus().toolTip().startsWith(QStringLiteral("Linha: %1 1200 7E1\n").arg(device)),
+             qPrintable(rig.LineStatus().toolTip()));
+    rig.Press(QStringLiteral("C"));
+    QCOMPARE(rig.fmtCall->windowTitle(), Connected);
+    rig.SendCall("2081");
+    QTRY_COMPARE(rig.Stored(QStringLiteral("RAMA = '2081'")), 1);
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha OK"));
+
+    rig.Press(QStringLiteral("D"));
+    write("12000");
+    rig.Boxes.Arm();
+    rig.Press(QStringLiteral("C"));
+    const std::optional<TBoxSeen> seen = rig.Boxes.Take();
+    QVERIFY(seen.has_value());
+    QVERIFY2(seen->Text.contains(QStringLiteral("[porta] velocidade=12000. Valores permitidos: 110,")),
+             qPrintable(seen->Text));
+    QCOMPARE(rig.fmtCall->windowTitle(), Disconnected);
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Porta fechada"));
+
+    write("19200");
+    rig.Press(QStringLiteral("C"));
+    QCOMPARE(rig.fmtCall->windowTitle(), Connected);
+    rig.SendCall("2082");
+    QTRY_COMPARE(rig.Stored(QStringLiteral("RAMA = '2082'")), 1);
+    QVERIFY2(rig.LineStatus().toolTip().startsWith(QStringLiteral("Linha: %1 19200 7E1\n").arg(device)),
+             qPrintable(rig.LineStatus().toolTip()));
   }
 
   // A lock left by a killed run whose process id this process now has is no logger running.
