@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QScopeGuard>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "callstore.h"
@@ -155,36 +153,10 @@ TEST_P(DeliveryTest, AServerThatRefusesEverythingSetsNothingAside) {
 TEST(DamagedJournal, TheReadableWaitingCallsAreDelivered) {
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("journal.sqlite"));
-  std::vector<TReceivedLine> lines;
-  for (int i = 0; i < 300; ++i) {
-    const std::string rama = std::to_string(1000 + i);
-    lines.push_back({Now, rama + " line",
-                     TCallRecord{{2026, 12, 9, 9, i / 60, i % 60}, rama, "0113456789", "00:01:00", "", "01", std::nullopt}});
-  }
-  {
-    TJournal journal(QStringLiteral("journal-to-damage"));
-    ASSERT_TRUE(journal.Open(path));
-    std::vector<TJournaled> journaled;
-    ASSERT_TRUE(journal.Append(lines, journaled));
-    // Rewritten whole, so no stale copy of a row is left in another page's free space.
-    QSqlQuery vacuum(QSqlDatabase::database(QStringLiteral("journal-to-damage")));
-    ASSERT_TRUE(vacuum.exec(QStringLiteral("VACUUM")));
-  }
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray content = file.readAll();
-  file.close();
-  const auto pageOf = [&](const TReceivedLine& line) {
-    return testsupport::PageOfRow(content, QByteArray::fromStdString(line.Bytes), "2026-12-09 09:");
-  };
-  const int damaged = pageOf(lines[150]);
-  ASSERT_GT(damaged, 0);
-  QStringList readable;
-  for (const TReceivedLine& line : lines) {
-    if (pageOf(line) != damaged) readable.append(QString::fromStdString(line.Call->RAMA));
-  }
+  const std::vector<TReceivedLine> lines = testsupport::NumberedCalls(300, Now);
+  const QStringList readable = testsupport::JournalDamagedAt(path, lines, 150);
+  ASSERT_FALSE(readable.isEmpty());
   ASSERT_LT(readable.size(), 300);
-  ASSERT_TRUE(testsupport::DamagePage(path, damaged));
 
   TJournal journal(QStringLiteral("journal-recovered"));
   ASSERT_TRUE(journal.Open(path)) << journal.LastError().toStdString();
