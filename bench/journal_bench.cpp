@@ -75,8 +75,8 @@ void BenchWaitingQuery(const QString& folder, int rows) {
       }));
     }
   }
-  std::printf("waiting-calls query over %d lines (%d waiting), 50 runs: p50 %.2f ms, p99 %.2f ms\n", rows, Waiting,
-              Percentile(times, 0.5), Percentile(times, 0.99));
+  std::printf("waiting-calls query over %d lines (%d waiting), 50 runs: p50 %.2f ms, p99 %.2f ms\n", rows,
+              Waiting, Percentile(times, 0.5), Percentile(times, 0.99));
   for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(path + QLatin1String(suffix));
 }
 

@@ -18,10 +18,12 @@ namespace {
 void BenchRefusals(const TBenchHosts& hosts, int calls, int seconds) {
   testsupport::THostDatabase host(TEngine::Postgres, hosts.OdbcFolder());
   host.Exec(QStringLiteral("CREATE SEQUENCE tbcall_attempts"));
-  host.Exec(QStringLiteral("CREATE FUNCTION tbcall_count_and_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                           "PERFORM nextval('tbcall_attempts'); RAISE EXCEPTION 'refused by the bench'; END $$"));
-  host.Exec(QStringLiteral(
-      "CREATE TRIGGER tbcall_refuse BEFORE INSERT ON tbcall FOR EACH ROW EXECUTE FUNCTION tbcall_count_and_refuse()"));
+  host.Exec(
+      QStringLiteral("CREATE FUNCTION tbcall_count_and_refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                     "PERFORM nextval('tbcall_attempts'); RAISE EXCEPTION 'refused by the bench'; END $$"));
+  host.Exec(
+      QStringLiteral("CREATE TRIGGER tbcall_refuse BEFORE INSERT ON tbcall FOR EACH ROW EXECUTE FUNCTION "
+                     "tbcall_count_and_refuse()"));
   const QString journalPath = hosts.Path(QStringLiteral("journal.sqlite"));
   {
     calls::TJournal journal(QStringLiteral("journal-fill"));
@@ -29,7 +31,8 @@ void BenchRefusals(const TBenchHosts& hosts, int calls, int seconds) {
     FillJournal(journal, 0, calls, 10000, QDate::currentDate());
   }
   const auto attempts = [&host] {
-    return host.Count(QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM tbcall_attempts"));
+    return host.Count(
+        QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM tbcall_attempts"));
   };
 
   std::printf("every insert refused, %d calls waiting, %d s:\n", calls, seconds);

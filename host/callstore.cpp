@@ -1,10 +1,10 @@
 #include "callstore.h"
 
+#include <sqlext.h>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
-#include <sqlext.h>
 
 #include "dayreader.h"
 #include "odbcdiag.h"

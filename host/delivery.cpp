@@ -18,8 +18,12 @@ std::vector<qint64> IdsOf(const std::vector<TWaitingCall>& calls) {
 
 // The six columns a stored call is recognised by.
 QString CallKey(const TCallRow& row) {
-  return QStringList{row.DATA.AsWritten().toString(Qt::ISODateWithMs), row.RAMA.Text(), row.NUME_DISC.Text(),
-                     row.DURA.Text(), row.SENH.Text(), row.TRON.Text()}
+  return QStringList{row.DATA.AsWritten().toString(Qt::ISODateWithMs),
+                     row.RAMA.Text(),
+                     row.NUME_DISC.Text(),
+                     row.DURA.Text(),
+                     row.SENH.Text(),
+                     row.TRON.Text()}
       .join(QChar(0x1F));
 }
 
@@ -159,9 +163,12 @@ struct TDelivery::TTries {
   std::vector<qint64> LeftInDoubt;  // the connection was lost with the call on its way
   bool Stop = false;                // the server is gone or gave no answer: try no more
 
-  static bool In(const std::vector<qint64>& ids, qint64 id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+  static bool In(const std::vector<qint64>& ids, qint64 id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+  }
   bool WasRefused(qint64 id) const {
-    return std::any_of(Refused.begin(), Refused.end(), [id](const auto& refused) { return refused.first == id; });
+    return std::any_of(Refused.begin(), Refused.end(),
+                       [id](const auto& refused) { return refused.first == id; });
   }
   bool Tried(qint64 id) const { return In(Taken, id) || In(LeftInDoubt, id) || WasRefused(id); }
 };

@@ -25,8 +25,8 @@ bool LostState(const QString& state, SQLINTEGER) {
 
 // ODBC's time-outs, PostgreSQL's cancelled statement (statement_timeout), SQL Server's lock time-out.
 bool TimeOutState(const QString& state, SQLINTEGER native) {
-  return state == QLatin1String("HYT00") || state == QLatin1String("HYT01") || state == QLatin1String("57014") ||
-         native == 1222;
+  return state == QLatin1String("HYT00") || state == QLatin1String("HYT01") ||
+         state == QLatin1String("57014") || native == 1222;
 }
 
 // Whether any diagnostic record of the handle is one the test picks.
@@ -87,7 +87,8 @@ bool TimedOut(const QSqlQuery& query) {
 
 void LimitTime(SQLHSTMT statement, int seconds) {
   if (statement != nullptr) {
-    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
   }
 }
 

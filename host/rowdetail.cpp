@@ -26,9 +26,10 @@ QString WithoutPersonalCode(QString text, const std::vector<QString>& personalCo
   for (const QString& code : personalCodes) {
     const QString word = code.trimmed();
     if (word.isEmpty()) continue;
-    text.replace(QRegularExpression(QStringLiteral(R"((?<![\p{L}\p{N}])%1(?![\p{L}\p{N}]))")
-                                        .arg(QRegularExpression::escape(word))),
-                 Mask);
+    text.replace(
+        QRegularExpression(
+            QStringLiteral(R"((?<![\p{L}\p{N}])%1(?![\p{L}\p{N}]))").arg(QRegularExpression::escape(word))),
+        Mask);
   }
   return text;
 }

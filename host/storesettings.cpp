@@ -39,10 +39,12 @@ TStoreSettings DefaultStoreSettings() {
 
   s.Dialects = {
       // A lock wait is what holds a statement on SQL Server.
-      {QStringLiteral("Microsoft SQL Server"), QStringLiteral("SELECT DATA_ATUA = GETDATE()"),
+      {QStringLiteral("Microsoft SQL Server"),
+       QStringLiteral("SELECT DATA_ATUA = GETDATE()"),
        {QStringLiteral("SET LOCK_TIMEOUT {LIMIT_MS}")}},
       // localtimestamp follows the session's zone, which the server sets to its own: use the client's.
-      {QStringLiteral("PostgreSQL"), QStringLiteral("SELECT LOCALTIMESTAMP(3) AS data_atua"),
+      {QStringLiteral("PostgreSQL"),
+       QStringLiteral("SELECT LOCALTIMESTAMP(3) AS data_atua"),
        {QStringLiteral("SELECT set_config('TimeZone', :ZONE, false)"),
         QStringLiteral("SELECT set_config('statement_timeout', '{LIMIT_MS}', false)")}},
       // SQLite runs inside this process: its clock is the local one.

@@ -83,7 +83,8 @@ void TStoreWorker::Work() {
   const bool day = FWantDay && FDayRetry.Due();
   if ((deliver || stamp || date || day) && Reach()) {
     // The calls first; the stamp goes after them, also when the server refuses some.
-    const bool up = (!deliver || Deliver()) && (!stamp || WriteStamp()) && (!date || ReadDate()) && (!day || ListDay());
+    const bool up =
+        (!deliver || Deliver()) && (!stamp || WriteStamp()) && (!date || ReadDate()) && (!day || ListDay());
     if (up) {
       FConnectRetry.Succeeded();
       Report();
@@ -133,7 +134,8 @@ bool TStoreWorker::Reach() {
 
 bool TStoreWorker::Deliver() {
   const TDeliveryReport report = FDelivery->quCallAfterPost();
-  if (!report.Delivered.empty()) emit Delivered(QList<qint64>(report.Delivered.begin(), report.Delivered.end()));
+  if (!report.Delivered.empty())
+    emit Delivered(QList<qint64>(report.Delivered.begin(), report.Delivered.end()));
   for (const TSetAside& call : report.SetAside) {
     emit SetAside(QString::fromStdString(Cp1252ToUtf8(call.Bytes)), call.Reason);
   }

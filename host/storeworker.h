@@ -39,9 +39,9 @@ struct THostStatus {
   int Waiting = 0;         // calls in the journal, not yet in the host database
   int Refused = 0;         // calls set aside after the server kept refusing them
   // The statements besides delivery; none of them holds back a call.
-  THostTrouble Stamp;      // the last transmission's time in TBPARA
-  THostTrouble Clock;      // the server's date (the local one is used meanwhile)
-  THostTrouble DayList;    // the day's list (the grid shows the journal's calls meanwhile)
+  THostTrouble Stamp;    // the last transmission's time in TBPARA
+  THostTrouble Clock;    // the server's date (the local one is used meanwhile)
+  THostTrouble DayList;  // the day's list (the grid shows the journal's calls meanwhile)
 };
 
 // The grid's list of a day: the server's calls (or, while it cannot be read, the journal's delivered

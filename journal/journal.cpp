@@ -107,7 +107,8 @@ bool TJournal::Open(const QString& path, bool setAsideDamaged) {
       case TOpened::opSound:
         if (!Exec(QStringLiteral("PRAGMA synchronous=FULL")) || !CreateSchema()) return false;
         if (!FSetAside.isEmpty()) {
-          FRecovered = RecoverDamagedJournal(FSetAside, QSqlDatabase::database(FConnectionName, false), ResentDays);
+          FRecovered =
+              RecoverDamagedJournal(FSetAside, QSqlDatabase::database(FConnectionName, false), ResentDays);
         }
         return true;
       case TOpened::opFailed:

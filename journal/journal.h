@@ -101,9 +101,9 @@ class TJournal {
   // When the host last took a call (invalid when never).
   QDateTime LastDelivery();
 
-  // For the grid: delivered calls dated at or after the day's midnight, by date (while the server's list cannot be
-  // read); the calls not delivered (waiting or set aside), in arrival order, marked as waiting, with
-  // the id of the newest line journaled when they were read.
+  // For the grid: delivered calls dated at or after the day's midnight, by date (while the server's list
+  // cannot be read); the calls not delivered (waiting or set aside), in arrival order, marked as waiting,
+  // with the id of the newest line journaled when they were read.
   bool DeliveredCalls(const QDateTime& day, TRowBlocks& rows);
   bool UndeliveredCalls(TRowBlocks& rows, qint64& lastId);
 

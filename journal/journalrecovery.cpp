@@ -91,7 +91,9 @@ QString DaysBefore(const QString& time, int days) {
 class TCopier {
  public:
   TCopier(const QSqlDatabase& into, int resentDays)
-      : FInsert(into), FResent(into), FResentDays(resentDays),
+      : FInsert(into),
+        FResent(into),
+        FResentDays(resentDays),
         FKeepFrom(DaysBefore(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
                              resentDays)) {
     FOk = FInsert.prepare(CopySQL) && FResent.prepare(ResentSQL);
@@ -110,7 +112,8 @@ class TCopier {
   }
 
   TRecovery Result() const {
-    return {FCalls, FOk ? QString() : (FInsert.lastError().isValid() ? FInsert.lastError() : FResent.lastError()).text()};
+    return {FCalls, FOk ? QString()
+                        : (FInsert.lastError().isValid() ? FInsert.lastError() : FResent.lastError()).text()};
   }
 
  private:

@@ -41,12 +41,15 @@ inline const QString InsertSQL = QStringLiteral(
     "INSERT INTO TBDIAR (HORA_RECE, BYTE, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, SITU) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
 inline const QString CopySQL =
-    QStringLiteral("INSERT INTO TBDIAR (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(RowColumns);
+    QStringLiteral("INSERT INTO TBDIAR (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        .arg(RowColumns);
 // Read by rowid alone, so a damaged index cannot hide the rows of a damaged journal. One row is read
 // by its id: a range read steps on to the next page after its last row, which may be the damaged one.
 inline const QString DamagedRowsSQL =
-    QStringLiteral("SELECT ID, %1 FROM TBDIAR NOT INDEXED WHERE ID BETWEEN ? AND ? ORDER BY ID").arg(RowColumns);
-inline const QString DamagedRowSQL = QStringLiteral("SELECT ID, %1 FROM TBDIAR NOT INDEXED WHERE ID = ?").arg(RowColumns);
+    QStringLiteral("SELECT ID, %1 FROM TBDIAR NOT INDEXED WHERE ID BETWEEN ? AND ? ORDER BY ID")
+        .arg(RowColumns);
+inline const QString DamagedRowSQL =
+    QStringLiteral("SELECT ID, %1 FROM TBDIAR NOT INDEXED WHERE ID = ?").arg(RowColumns);
 inline const QString LastIdEverSQL = QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'TBDIAR'");
 
 inline const QString ResentSQL =
@@ -54,13 +57,16 @@ inline const QString ResentSQL =
 inline const QString CallColumns = QStringLiteral("ID, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, DUVI");
 // "SITU IN (0, 2)" repeats the index's own condition: SQLite uses a partial index only when the query
 // says so, and scans the whole journal otherwise.
-inline const QString WaitingSQL = QStringLiteral(
-    "SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) AND SITU = 0 AND ID > ? ORDER BY ID LIMIT ?").arg(CallColumns);
+inline const QString WaitingSQL =
+    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) AND SITU = 0 AND ID > ? ORDER BY ID LIMIT ?")
+        .arg(CallColumns);
 // The waiting call tried least recently: never refused first, then by its last refusal, the newest
 // among equals (the calls that arrive while a server refuses are the likeliest to go in).
-inline const QString LeastTriedSQL = QStringLiteral(
-    "SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) AND SITU = 0 AND DUVI = 0 AND ID <> ?"
-    " ORDER BY HORA_TENT IS NOT NULL, HORA_TENT, ID DESC LIMIT 1").arg(CallColumns);
+inline const QString LeastTriedSQL =
+    QStringLiteral(
+        "SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) AND SITU = 0 AND DUVI = 0 AND ID <> ?"
+        " ORDER BY HORA_TENT IS NOT NULL, HORA_TENT, ID DESC LIMIT 1")
+        .arg(CallColumns);
 inline const QString DeliveredSQL =
     QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU = 1 AND DATA >= ? ORDER BY DATA").arg(CallColumns);
 inline const QString UndeliveredSQL =
@@ -73,8 +79,8 @@ inline const QString DeliveredMarkSQL =
 inline const QString RefusalSQL = QStringLiteral(
     "UPDATE TBDIAR SET RECU = RECU + (CASE WHEN ? > COALESCE(HORA_TENT, HORA_RECE) THEN 1 ELSE 0 END),"
     " HORA_TENT = ?, MOTI = ? WHERE ID = ?");
-inline const QString SetAsideSQL = QStringLiteral(
-    "UPDATE TBDIAR SET SITU = 2 WHERE ID = ? AND SITU = 0 AND RECU >= ? RETURNING BYTE, MOTI");
+inline const QString SetAsideSQL =
+    QStringLiteral("UPDATE TBDIAR SET SITU = 2 WHERE ID = ? AND SITU = 0 AND RECU >= ? RETURNING BYTE, MOTI");
 inline const QString ReviveSQL =
     QStringLiteral("UPDATE TBDIAR SET SITU = 0, RECU = 0, HORA_TENT = NULL WHERE SITU = 2");
 inline const QString PruneSQL = QStringLiteral("DELETE FROM TBDIAR WHERE SITU IN (1, 3) AND HORA_RECE < ?");

@@ -29,7 +29,8 @@ namespace {
 
 QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recovered) {
   QString text =
-      QStringLiteral("O diário de chamadas estava danificado. Foi guardado como\n%1\ne um diário novo foi começado.")
+      QStringLiteral(
+          "O diário de chamadas estava danificado. Foi guardado como\n%1\ne um diário novo foi começado.")
           .arg(keptAs);
   if (!recovered.Error.isEmpty()) {
     return text + QStringLiteral("\n\nAs chamadas ainda não entregues não puderam ser copiadas dele: %1")
@@ -41,8 +42,9 @@ QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recove
     case 1:
       return text + QStringLiteral("\n\n1 chamada ainda não entregue foi recuperada dele e será entregue.");
     default:
-      return text + QStringLiteral("\n\n%1 chamadas ainda não entregues foram recuperadas dele e serão entregues.")
-                        .arg(recovered.Calls);
+      return text +
+             QStringLiteral("\n\n%1 chamadas ainda não entregues foram recuperadas dele e serão entregues.")
+                 .arg(recovered.Calls);
   }
 }
 
@@ -60,7 +62,8 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
     report(QStringLiteral("Não foi possível abrir o diário de chamadas.\n\n%1").arg(journal->LastError()));
     return 1;
   }
-  if (!journal->SetAsideFile().isEmpty()) report(DamagedJournalText(journal->SetAsideFile(), journal->Recovered()));
+  if (!journal->SetAsideFile().isEmpty())
+    report(DamagedJournalText(journal->SetAsideFile(), journal->Recovered()));
   // Frees itself when closed; the loop ends with the last window.
   auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings, ShowErrorBox, AskToCloseAnyway,
                                options.LineFiles);

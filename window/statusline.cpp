@@ -48,17 +48,19 @@ TStatusView TStatusLine::View() const {
                   .arg(Calls(FStatus.Refused));
   }
   if (!FStatus.Error.isEmpty()) detail << QStringLiteral("Último erro: %1").arg(FStatus.Error);
-  AddTrouble(detail, FStatus.Stamp, QStringLiteral("A hora da última transmissão (TBPARA) não é gravada desde %1: %2"));
-  AddTrouble(detail, FStatus.Clock,
-             QStringLiteral("A data do servidor não pôde ser lida desde %1; vale a data deste computador: %2"));
+  AddTrouble(detail, FStatus.Stamp,
+             QStringLiteral("A hora da última transmissão (TBPARA) não é gravada desde %1: %2"));
+  AddTrouble(
+      detail, FStatus.Clock,
+      QStringLiteral("A data do servidor não pôde ser lida desde %1; vale a data deste computador: %2"));
   AddTrouble(detail, FStatus.DayList,
              QStringLiteral("A lista do dia não pôde ser lida desde %1; a grade mostra o diário local: %2"));
-  const bool troubled =
-      !FStatus.Error.isEmpty() || !FStatus.Stamp.Error.isEmpty() || !FStatus.Clock.Error.isEmpty() ||
-      !FStatus.DayList.Error.isEmpty();
+  const bool troubled = !FStatus.Error.isEmpty() || !FStatus.Stamp.Error.isEmpty() ||
+                        !FStatus.Clock.Error.isEmpty() || !FStatus.DayList.Error.isEmpty();
 
   if (FNoAnswerSince.isValid()) {
-    detail.prepend(QStringLiteral("O banco de dados não responde: um comando aguarda desde %1.").arg(When(FNoAnswerSince)));
+    detail.prepend(QStringLiteral("O banco de dados não responde: um comando aguarda desde %1.")
+                       .arg(When(FNoAnswerSince)));
     return {QStringLiteral("Banco sem resposta"), Red, detail.join(QLatin1Char('\n'))};
   }
   if (!FStatus.Tried) {

@@ -32,8 +32,13 @@ class DeliveryTest : public testing::TestWithParam<TEngine> {
     std::vector<TReceivedLine> lines;
     for (const QString& rama : extensions) {
       ++Second;
-      TCallRecord call{{2026, 12, 9, 9, Second / 60, Second % 60}, rama.toStdString(), "0113456789", "00:01:00",
-                       PersonalCode, "01", std::nullopt};
+      TCallRecord call{{2026, 12, 9, 9, Second / 60, Second % 60},
+                       rama.toStdString(),
+                       "0113456789",
+                       "00:01:00",
+                       PersonalCode,
+                       "01",
+                       std::nullopt};
       lines.push_back({Clock, rama.toStdString() + " " + std::to_string(Second), call});
     }
     std::vector<TJournaled> journaled;
@@ -103,7 +108,8 @@ TEST_P(DeliveryTest, CallsTheServerAlwaysRefusesAreSteppedOverAndSetAside) {
   }
   ASSERT_EQ(setAside.size(), 12u);
   EXPECT_FALSE(setAside[0].Reason.isEmpty());
-  for (const TSetAside& call : setAside) EXPECT_FALSE(call.Reason.contains(PersonalCode)) << call.Reason.toStdString();
+  for (const TSetAside& call : setAside)
+    EXPECT_FALSE(call.Reason.contains(PersonalCode)) << call.Reason.toStdString();
   EXPECT_EQ(Counts().Waiting, 0);
   EXPECT_EQ(Counts().Refused, 12);
 

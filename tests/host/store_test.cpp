@@ -241,7 +241,8 @@ TEST_P(StoreTest, ACallInASkippedOrRepeatedHourIsStoredAndFoundAsWritten) {
   const struct {
     TLocalDateTime When;
     QString Stored;
-  } cases[] = {{{2018, 11, 4, 0, 30, 0}, "2018-11-04 00:30:00"}, {{2019, 2, 16, 23, 30, 0}, "2019-02-16 23:30:00"}};
+  } cases[] = {{{2018, 11, 4, 0, 30, 0}, "2018-11-04 00:30:00"},
+               {{2019, 2, 16, 23, 30, 0}, "2019-02-16 23:30:00"}};
   for (const auto& c : cases) {
     TCallRecord record = Record(1, 0, 0, 0);
     record.DATA = c.When;
@@ -253,7 +254,8 @@ TEST_P(StoreTest, ACallInASkippedOrRepeatedHourIsStoredAndFoundAsWritten) {
     EXPECT_EQ(Store.CountStored(call), 1) << Why(Store);
     // The day as the window holds it, which for the skipped midnight is the date's first hour.
     TRowBlocks listed;
-    ASSERT_TRUE(Store.ReadDay(QDate(c.When.Year, c.When.Month, c.When.Day).startOfDay(), listed)) << Why(Store);
+    ASSERT_TRUE(Store.ReadDay(QDate(c.When.Year, c.When.Month, c.When.Day).startOfDay(), listed))
+        << Why(Store);
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].DATA.AsWritten(), call.DATA.AsWritten());
     Host.Exec(QStringLiteral("DELETE FROM TBCALL"));
@@ -332,16 +334,19 @@ TEST(RowDetail, ThePersonalCodeNeverLeavesTheRow) {
   } cases[] = {
       // psqlODBC's refusal of a CHECK constraint: the whole row after DETAIL, the code among it.
       {"ERROR: new row for relation \"tbcall\" violates check constraint \"tbcall_block\"\n"
-       "DETAIL: Failing row contains (201 , 07 , 00:01:05, 4321      , null, 2026-03-14 09:00:01, 0215551234).;\n"
+       "DETAIL: Failing row contains (201 , 07 , 00:01:05, 4321      , null, 2026-03-14 09:00:01, "
+       "0215551234).;\n"
        "Error while executing the query",
        {"4321"},
        "ERROR: new row for relation \"tbcall\" violates check constraint \"tbcall_block\"\nDETAIL: ****\n"
        "Error while executing the query"},
       // A key quoted in the message itself (SQL Server), the code padded as the column holds it.
-      {"Cannot insert duplicate key in object 'dbo.TBCALL'. The duplicate key value is (201, 4321).", {"4321  "},
+      {"Cannot insert duplicate key in object 'dbo.TBCALL'. The duplicate key value is (201, 4321).",
+       {"4321  "},
        "Cannot insert duplicate key in object 'dbo.TBCALL'. The duplicate key value is (201, ****)."},
       // Only the code as a word of its own: the same digits inside a number or a date stay.
-      {"trigger refused 43210 and 14321 at 2026-03-14 for 4321", {"4321"},
+      {"trigger refused 43210 and 14321 at 2026-03-14 for 4321",
+       {"4321"},
        "trigger refused 43210 and 14321 at 2026-03-14 for ****"},
       // A blank code masks nothing.
       {"no such table: TBCALL", {"    ", ""}, "no such table: TBCALL"},

@@ -28,10 +28,12 @@ const char* const PersonalCode = "7319";
 class THostRig {
  public:
   explicit THostRig(const std::function<void(calls::TStoreSettings&)>& adjust = {}) {
-    if (!Journal.Open(JournalPath())) throw std::runtime_error("journal: " + Journal.LastError().toStdString());
+    if (!Journal.Open(JournalPath()))
+      throw std::runtime_error("journal: " + Journal.LastError().toStdString());
     calls::TStoreSettings settings = Db.Settings();
     if (adjust) adjust(settings);
-    Host = std::make_unique<THostWorker>(settings, JournalPath(), [] { return QDateTime::currentDateTime(); });
+    Host =
+        std::make_unique<THostWorker>(settings, JournalPath(), [] { return QDateTime::currentDateTime(); });
     QObject::connect(&Host->Worker(), &calls::TStoreWorker::StatusChanged, &Context,
                      [this](const calls::THostStatus& status) {
                        Status = status;
@@ -48,15 +50,22 @@ class THostRig {
     for (int i = first; i < first + count; ++i) {
       const std::string rama = std::to_string(i);
       lines.push_back({QDateTime::currentDateTime(), rama + " line",
-                       calls::TCallRecord{{2026, 3, 14, 9 + i / 3600, i / 60 % 60, i % 60}, rama, "0113456789",
-                                          "00:01:00", PersonalCode, "01", std::nullopt}});
+                       calls::TCallRecord{{2026, 3, 14, 9 + i / 3600, i / 60 % 60, i % 60},
+                                          rama,
+                                          "0113456789",
+                                          "00:01:00",
+                                          PersonalCode,
+                                          "01",
+                                          std::nullopt}});
     }
     std::vector<calls::TJournaled> journaled;
     ASSERT_TRUE(Journal.Append(lines, journaled)) << Journal.LastError().toStdString();
     Host->DeliverWaiting();
   }
   int Stored() { return Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL")); }
-  QDateTime Stamp() { return Db.Rows(QStringLiteral("SELECT HORA_ULTI_TRAN_FONE FROM TBPARA")).at(0).at(0).toDateTime(); }
+  QDateTime Stamp() {
+    return Db.Rows(QStringLiteral("SELECT HORA_ULTI_TRAN_FONE FROM TBPARA")).at(0).at(0).toDateTime();
+  }
 
   // Runs the test thread's events, and the window's watch of the worker's statement, until the
   // condition holds; false after the given seconds.
@@ -70,7 +79,9 @@ class THostRig {
     }
     return false;
   }
-  void Run(int seconds) { WaitUntil([] { return false; }, seconds); }
+  void Run(int seconds) {
+    WaitUntil([] { return false; }, seconds);
+  }
 
   QString JournalPath() const { return FJournalFolder.filePath(QStringLiteral("journal.sqlite")); }
   // unixODBC reads its configuration folder once per process: one for every rig.
@@ -100,7 +111,8 @@ TEST(HostWorker, CallsAndStampNeedNoRead) {
   THostRig rig([&](calls::TStoreSettings& settings) {
     settings.UserName = user;
     settings.Password = QStringLiteral("writer-pw");
-    for (calls::TDialect& dialect : settings.Dialects) dialect.ClockQuery = QStringLiteral("SELECT data_atua FROM no_clock");
+    for (calls::TDialect& dialect : settings.Dialects)
+      dialect.ClockQuery = QStringLiteral("SELECT data_atua FROM no_clock");
   });
   rig.Db.Exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(user));
   rig.Db.Exec(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD 'writer-pw'").arg(user));
@@ -113,13 +125,17 @@ TEST(HostWorker, CallsAndStampNeedNoRead) {
   rig.Host->Stamp(stamp);
 
   EXPECT_TRUE(rig.WaitUntil([&] { return rig.Stored() == 3 && rig.Stamp() == stamp; }, 20)) << rig.Stored();
-  EXPECT_TRUE(rig.WaitUntil([&] { return !rig.Status.DayList.Error.isEmpty() && !rig.Status.Clock.Error.isEmpty(); }, 10));
-  EXPECT_TRUE(rig.Status.DayList.Error.contains(QStringLiteral("permission denied"))) << rig.Status.DayList.Error.toStdString();
+  EXPECT_TRUE(rig.WaitUntil(
+      [&] { return !rig.Status.DayList.Error.isEmpty() && !rig.Status.Clock.Error.isEmpty(); }, 10));
+  EXPECT_TRUE(rig.Status.DayList.Error.contains(QStringLiteral("permission denied")))
+      << rig.Status.DayList.Error.toStdString();
   EXPECT_FALSE(rig.Listed.empty());
   const TStatusView view = rig.Line.View();
   EXPECT_EQ(view.Text, QStringLiteral("Erro no banco"));
-  EXPECT_TRUE(view.ToolTip.contains(QStringLiteral("A lista do dia não pôde ser lida"))) << view.ToolTip.toStdString();
-  EXPECT_TRUE(view.ToolTip.contains(QStringLiteral("A data do servidor não pôde ser lida"))) << view.ToolTip.toStdString();
+  EXPECT_TRUE(view.ToolTip.contains(QStringLiteral("A lista do dia não pôde ser lida")))
+      << view.ToolTip.toStdString();
+  EXPECT_TRUE(view.ToolTip.contains(QStringLiteral("A data do servidor não pôde ser lida")))
+      << view.ToolTip.toStdString();
 }
 
 // A host job holds TBPARA, then TBCALL. The stamp waits no longer than the statement limit (12 s
@@ -141,7 +157,8 @@ TEST(HostWorker, LockedTablesHoldNothingLongerThanTheStatementLimit) {
 
   rig.Db.LockTable(QStringLiteral("TBCALL"));
   rig.Receive(4, 2);
-  EXPECT_TRUE(rig.WaitUntil([&] { return rig.Line.View().Text == QStringLiteral("Banco sem resposta"); }, 15));
+  EXPECT_TRUE(
+      rig.WaitUntil([&] { return rig.Line.View().Text == QStringLiteral("Banco sem resposta"); }, 15));
   EXPECT_TRUE(rig.Line.View().ToolTip.contains(QStringLiteral("um comando aguarda desde")));
   // Past the statement limit: the insert gave up and waits again.
   rig.Run(4);
@@ -164,13 +181,14 @@ TEST(HostWorker, AServerRefusingEveryCallIsAskedTwiceABackoffStep) {
       "PERFORM nextval('tbcall_attempts'); "
       "RAISE EXCEPTION 'chamada % recusada, senha %', NEW.RAMA, NEW.SENH "
       "USING DETAIL = 'Failing row contains (' || NEW.RAMA || ', ' || NEW.SENH || ')'; END $$"));
-  rig.Db.Exec(QStringLiteral(
-      "CREATE TRIGGER tbcall_refuse BEFORE INSERT ON tbcall FOR EACH ROW EXECUTE FUNCTION tbcall_count_and_refuse()"));
+  rig.Db.Exec(
+      QStringLiteral("CREATE TRIGGER tbcall_refuse BEFORE INSERT ON tbcall FOR EACH ROW EXECUTE FUNCTION "
+                     "tbcall_count_and_refuse()"));
   rig.Receive(1, 10000);
   // Steps at about 0, 1, 3 and 7 s.
   rig.Run(8);
-  const int attempts =
-      rig.Db.Count(QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM tbcall_attempts"));
+  const int attempts = rig.Db.Count(
+      QStringLiteral("SELECT CASE WHEN is_called THEN last_value ELSE 0 END FROM tbcall_attempts"));
   EXPECT_GE(attempts, 2);
   EXPECT_LE(attempts, 2 * 4 + 2);
   calls::TJournalCounts counts;
@@ -184,7 +202,8 @@ TEST(HostWorker, AServerRefusingEveryCallIsAskedTwiceABackoffStep) {
   QSqlQuery reasons(QSqlDatabase::database(QStringLiteral("journal-ui")));
   ASSERT_TRUE(reasons.exec(QStringLiteral("SELECT MOTI FROM TBDIAR WHERE MOTI IS NOT NULL")));
   int kept = 0;
-  for (; reasons.next(); ++kept) EXPECT_FALSE(reasons.value(0).toString().contains(QLatin1String(PersonalCode)));
+  for (; reasons.next(); ++kept)
+    EXPECT_FALSE(reasons.value(0).toString().contains(QLatin1String(PersonalCode)));
   EXPECT_GE(kept, 2);
 }
 

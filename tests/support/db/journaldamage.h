@@ -21,9 +21,10 @@ inline std::vector<calls::TReceivedLine> NumberedCalls(int count, const QDateTim
   std::vector<calls::TReceivedLine> lines;
   for (int i = 0; i < count; ++i) {
     const std::string rama = std::to_string(1000 + i);
-    lines.push_back({received, rama + " line",
-                     calls::TCallRecord{{2026, 12, 9, 9, i / 60, i % 60}, rama, "0113456789", "00:01:00", "4321", "01",
-                                        std::nullopt}});
+    lines.push_back(
+        {received, rama + " line",
+         calls::TCallRecord{
+             {2026, 12, 9, 9, i / 60, i % 60}, rama, "0113456789", "00:01:00", "4321", "01", std::nullopt}});
   }
   return lines;
 }
@@ -58,7 +59,9 @@ inline QStringList JournalDamagedAt(const QString& path, const std::vector<calls
   for (const calls::TReceivedLine& call : calls) {
     if (pageOf(call) != page) readable.append(QString::fromStdString(call.Call->RAMA));
   }
-  if (!file.seek(static_cast<qint64>(page) * pageSize) || file.write(QByteArray(pageSize, '\xA5')) != pageSize) return {};
+  if (!file.seek(static_cast<qint64>(page) * pageSize) ||
+      file.write(QByteArray(pageSize, '\xA5')) != pageSize)
+    return {};
   return readable;
 }
 
