@@ -1,6 +1,5 @@
 #include "callstore.h"
 
-#include <sqlext.h>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
