@@ -77,7 +77,9 @@ class LoggerProcessTest : public testing::Test {
     int rows = -1;
     if (db.open()) {
       QSqlQuery query(db);
-      if (query.exec(QStringLiteral("SELECT COUNT(*) FROM TBDIAR WHERE SITU = %1 AND %2").arg(state).arg(condition)) &&
+      if (query.exec(QStringLiteral("SELECT COUNT(*) FROM TBDIAR WHERE SITU = %1 AND %2")
+                         .arg(state)
+                         .arg(condition)) &&
           query.next())
         rows = query.value(0).toInt();
     }

@@ -387,7 +387,8 @@ class TfmtCallTest : public QObject {
     QCOMPARE(journaled.size(), 1);
     QVERIFY2(journaled[0].startsWith(QStringLiteral("0|")) && journaled[0].contains(QStringLiteral("2042")),
              qPrintable(journaled[0]));
-    QTRY_VERIFY2(rig.Status().toolTip().contains(QStringLiteral("1 chamada aguardando")), qPrintable(rig.Status().toolTip()));
+    QTRY_VERIFY2(rig.Status().toolTip().contains(QStringLiteral("1 chamada aguardando")),
+                 qPrintable(rig.Status().toolTip()));
     QCOMPARE(rig.Status().text(), QStringLiteral("Sem banco"));
   }
 
@@ -396,18 +397,20 @@ class TfmtCallTest : public QObject {
   void StartupRecoversADamagedJournal() {
     TFmtCallRig rig;
     const QString path = TFmtCallRig::Folder().filePath(QStringLiteral("damaged.sqlite"));
-    const QStringList readable =
-        testsupport::JournalDamagedAt(path, testsupport::NumberedCalls(300, QDateTime::currentDateTime()), 150);
+    const QStringList readable = testsupport::JournalDamagedAt(
+        path, testsupport::NumberedCalls(300, QDateTime::currentDateTime()), 150);
     QVERIFY(!readable.isEmpty());
     QStringList reports;
     // The window RunLogger shows is closed as soon as its loop runs.
     QTimer::singleShot(0, [] {
       for (QWidget* window : QApplication::topLevelWidgets()) window->close();
     });
-    QCOMPARE(RunLogger(rig.Db.Settings(), path, {}, [&reports](const QString& text) { reports.append(text); }), 0);
+    QCOMPARE(
+        RunLogger(rig.Db.Settings(), path, {}, [&reports](const QString& text) { reports.append(text); }), 0);
     QCOMPARE(reports.size(), 1);
     QVERIFY2(reports[0].contains(path + QStringLiteral(".danificado-")), qPrintable(reports[0]));
-    QVERIFY2(reports[0].contains(QStringLiteral("%1 chamadas ainda não entregues foram recuperadas").arg(readable.size())),
+    QVERIFY2(reports[0].contains(
+                 QStringLiteral("%1 chamadas ainda não entregues foram recuperadas").arg(readable.size())),
              qPrintable(reports[0]));
   }
 
