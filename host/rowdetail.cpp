@@ -1,35 +1,48 @@
 #include "rowdetail.h"
 
-#include <QRegularExpression>
-
 namespace calls {
 
 namespace {
 
+const QString Detail = QStringLiteral("DETAIL:");
+const QString Masked = QStringLiteral("DETAIL: ****");
 const QString Mask = QStringLiteral("****");
 
 QtMessageHandler PreviousHandler = nullptr;
 
-// Qt's messages quote the driver's text, so its line ends may come escaped ("\n" as two characters).
+// Each "DETAIL:" up to the end of its line masked. Qt's messages quote the driver's text, so a line
+// may also end at an escaped line end ("\n" as two characters).
+QString WithoutDetail(QString text, bool quoted) {
+  for (qsizetype at = text.indexOf(Detail); at >= 0; at = text.indexOf(Detail, at + Masked.size())) {
+    qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+    if (quoted) {
+      const qsizetype escaped = text.indexOf(QLatin1String("\\n"), at);
+      if (escaped >= 0 && (end < 0 || escaped < end)) end = escaped;
+    }
+    text.replace(at, (end < 0 ? text.size() : end) - at, Masked);
+  }
+  return text;
+}
+
+bool WordCharacter(const QString& text, qsizetype at) {
+  return at >= 0 && at < text.size() && text[at].isLetterOrNumber();
+}
+
 void WithoutRowDetailHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  static const QRegularExpression detail(QStringLiteral(R"(DETAIL:.*?(?=\n|\\n|$))"));
-  QString cleaned = message;
-  cleaned.replace(detail, QStringLiteral("DETAIL: ") + Mask);
-  PreviousHandler(type, context, cleaned);
+  PreviousHandler(type, context, WithoutDetail(message, true));
 }
 
 }  // namespace
 
 QString WithoutPersonalCode(QString text, const std::vector<QString>& personalCodes) {
-  static const QRegularExpression detail(QStringLiteral("DETAIL:[^\n]*"));
-  text.replace(detail, QStringLiteral("DETAIL: ") + Mask);
+  text = WithoutDetail(std::move(text), false);
   for (const QString& code : personalCodes) {
     const QString word = code.trimmed();
     if (word.isEmpty()) continue;
-    text.replace(
-        QRegularExpression(
-            QStringLiteral(R"((?<![\p{L}\p{N}])%1(?![\p{L}\p{N}]))").arg(QRegularExpression::escape(word))),
-        Mask);
+    for (qsizetype at = text.indexOf(word); at >= 0; at = text.indexOf(word, at + 1)) {
+      if (WordCharacter(text, at - 1) || WordCharacter(text, at + word.size())) continue;
+      text.replace(at, word.size(), Mask);
+    }
   }
   return text;
 }
