@@ -93,22 +93,19 @@ void TStoreWorker::Work() {
   ArmRetry();
 }
 
-// The next attempt: the connection's while the server cannot be reached, else the soonest job's.
+// The next attempt: the soonest job's, and while the server cannot be reached, no sooner than the
+// next connect.
 void TStoreWorker::ArmRetry() {
   if (FWorkPosted) return;
   qint64 wait = -1;
   const auto consider = [&wait](bool wanted, const TBackoff& retry) {
     if (wanted && (wait < 0 || retry.RemainingMs() < wait)) wait = std::max<qint64>(0, retry.RemainingMs());
   };
-  const bool anything = FWantDeliver || FWantStamp || FWantDate || FWantDay;
-  if (!FStore->IsConnected()) {
-    consider(anything, FConnectRetry);
-  } else {
-    consider(FWantDeliver, FDeliverRetry);
-    consider(FWantStamp.has_value(), FStampRetry);
-    consider(FWantDate, FDateRetry);
-    consider(FWantDay.has_value(), FDayRetry);
-  }
+  consider(FWantDeliver, FDeliverRetry);
+  consider(FWantStamp.has_value(), FStampRetry);
+  consider(FWantDate, FDateRetry);
+  consider(FWantDay.has_value(), FDayRetry);
+  if (wait >= 0 && !FStore->IsConnected()) wait = std::max(wait, FConnectRetry.RemainingMs());
   if (wait < 0) {
     FRetry->stop();
   } else if (wait == 0) {
