@@ -42,13 +42,18 @@ class TLocalStamp {
       : FMilliseconds(date.toJulianDay() * MillisecondsPerDay + time.msecsSinceStartOfDay()) {}
 
   bool IsNull() const { return FMilliseconds == Null; }
-  QDateTime DateTime() const {
-    if (IsNull()) return {};
-    return QDateTime(QDate::fromJulianDay(FMilliseconds / MillisecondsPerDay),
-                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(FMilliseconds % MillisecondsPerDay)));
-  }
+  QDateTime DateTime() const { return IsNull() ? QDateTime() : QDateTime(Date(), Time()); }
+  // The same date and time in a zone that neither skips nor repeats an hour, for binding to a column
+  // without time zone and for keys: as a local time, an hour the clock skips is invalid (and binds
+  // as NULL), and one it repeats is ambiguous.
+  QDateTime AsWritten() const { return IsNull() ? QDateTime() : QDateTime(Date(), Time(), Qt::UTC); }
 
  private:
+  QDate Date() const { return QDate::fromJulianDay(FMilliseconds / MillisecondsPerDay); }
+  QTime Time() const {
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(FMilliseconds % MillisecondsPerDay));
+  }
+
   static constexpr qint64 MillisecondsPerDay = 86400000;
   static constexpr qint64 Null = std::numeric_limits<qint64>::min();
   qint64 FMilliseconds = Null;

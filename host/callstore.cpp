@@ -7,6 +7,7 @@
 
 #include "dayreader.h"
 #include "odbcdiag.h"
+#include "rowdetail.h"
 #include "storesettings.h"
 
 namespace calls {
@@ -27,8 +28,10 @@ QDateTime ToDateTime(const QVariant& value) {
 }  // namespace
 
 struct TCallStore::TImpl {
-  explicit TImpl(const TStoreSettings& settings)
-      : S(settings), dbMain(QSqlDatabase::addDatabase(QStringLiteral("QODBC"), settings.DatabaseName)) {}
+  TImpl(const TStoreSettings& settings, std::shared_ptr<TStatementWatch> watch)
+      : S(settings),
+        dbMain(QSqlDatabase::addDatabase(QStringLiteral("QODBC"), settings.DatabaseName)),
+        Watch(std::move(watch)) {}
 
   ~TImpl() {
     Close();
@@ -38,22 +41,30 @@ struct TCallStore::TImpl {
 
   TStoreSettings S;
   QSqlDatabase dbMain;
+  std::shared_ptr<TStatementWatch> Watch;
   const TDialect* Dialect = &S.UnknownDialect;
   std::optional<QSqlQuery> upCall;
   std::optional<QSqlQuery> quUpPara;
   std::optional<QSqlQuery> quCallCount;
   QString Error;
-  bool Lost = true;  // the connection must be (re)opened before the next statement
+  bool Lost = true;       // the connection must be (re)opened before the next statement
+  bool NoAnswer = false;  // the last failure was the time limit running out
+  std::optional<std::size_t> RefusedRow;
   TCommitFault Fault = TCommitFault::cfNone;
+  std::function<void()> BeforeCommit;
 
-  bool Fail(const QSqlError& error, const QSqlQuery* query) {
-    Error = error.text();
+  // The failure of a statement (or, without one, of the connection), in the driver's words but
+  // without the personal codes of the calls it was about.
+  bool Fail(const QSqlError& error, const QSqlQuery* query, const std::vector<QString>& codes = {}) {
+    Error = WithoutPersonalCode(error.text(), codes);
+    NoAnswer = query != nullptr ? TimedOut(*query) : TimedOut(SQL_HANDLE_DBC, ConnectionHandle(dbMain));
     Lost = Lost || ConnectionLost(dbMain, query);
     return false;
   }
 
   bool Fail(const QString& error) {
-    Error = error;
+    Error = WithoutPersonalCode(error);
+    NoAnswer = false;
     return false;
   }
 
@@ -64,9 +75,26 @@ struct TCallStore::TImpl {
     dbMain.close();
   }
 
+  // Whatever the server does with a statement, the window can tell how long it has been waiting.
+  template <class TWork>
+  auto Watched(TWork work) {
+    const TStatementWatch::TScope scope(*Watch);
+    return work();
+  }
+
+  bool Prepare(QSqlQuery& query, const QString& statement) {
+    if (!Watched([&] { return query.prepare(statement); })) return Fail(query.lastError(), &query);
+    LimitTime(query, S.StatementLimitSeconds);
+    return true;
+  }
+
   bool Prepare(std::optional<QSqlQuery>& query, const QString& statement) {
     query.emplace(dbMain);
-    return query->prepare(statement) || Fail(query->lastError(), &*query);
+    return Prepare(*query, statement);
+  }
+
+  bool Exec(QSqlQuery& query) {
+    return Watched([&] { return query.exec(); });
   }
 
   bool Open() {
@@ -79,7 +107,7 @@ struct TCallStore::TImpl {
     dbMain.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(S.LoginTimeoutSeconds));
     if (!dbMain.open()) return Fail(dbMain.lastError(), nullptr);
     Dialect = &S.DialectFor(DbmsName(dbMain));
-    SetSessionZone();
+    SetUpSession();
     if (!Prepare(upCall, S.upCallInsertSQL) || !Prepare(quUpPara, S.quUpParaSQL) ||
         !Prepare(quCallCount, S.quCallCountSQL)) {
       Close();
@@ -90,13 +118,16 @@ struct TCallStore::TImpl {
   }
 
   // Best effort: a server that does not know the client's zone keeps its own, and the clock read
-  // through fcDataAtual is then the server's local time.
-  void SetSessionZone() {
-    if (Dialect->SessionSetup.isEmpty()) return;
-    QSqlQuery query(dbMain);
-    if (query.prepare(Dialect->SessionSetup)) {
-      query.bindValue(QStringLiteral(":ZONE"), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
-      query.exec();
+  // through fcDataAtual is then the server's local time; one without the statement limit still has
+  // the driver's.
+  void SetUpSession() {
+    for (QString statement : Dialect->SessionSetup) {
+      statement.replace(QLatin1String("{LIMIT_MS}"), QString::number(S.StatementLimitSeconds * 1000));
+      QSqlQuery query(dbMain);
+      if (!Prepare(query, statement)) continue;
+      if (statement.contains(QLatin1String(":ZONE")))
+        query.bindValue(QStringLiteral(":ZONE"), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
+      Exec(query);
     }
   }
 
@@ -116,25 +147,36 @@ struct TCallStore::TImpl {
 
   bool ExecInsert(const TCallRow& row) {
     upCall->bindValue(QStringLiteral(":RAMA"), row.RAMA.Value());
-    upCall->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
+    upCall->bindValue(QStringLiteral(":DATA"), row.DATA.AsWritten());
     upCall->bindValue(QStringLiteral(":TRON"), row.TRON.Value());
     upCall->bindValue(QStringLiteral(":DURA"), row.DURA.Value());
     upCall->bindValue(QStringLiteral(":NUME_DISC"), row.NUME_DISC.Value());
     upCall->bindValue(QStringLiteral(":SENH"), row.SENH.Value());
     upCall->bindValue(QStringLiteral(":TIPO"), row.TIPO.Value());
-    return upCall->exec() || Fail(upCall->lastError(), &*upCall);
+    return Exec(*upCall) || Fail(upCall->lastError(), &*upCall, {row.SENH.Text()});
   }
 
   // A failure whose connection is gone may have reached the server or not.
-  TInsertOutcome Failed() const { return Lost ? TInsertOutcome::ioUnknown : TInsertOutcome::ioRefused; }
+  TInsertOutcome Failed() const {
+    if (Lost) return TInsertOutcome::ioUnknown;
+    return NoAnswer ? TInsertOutcome::ioNoAnswer : TInsertOutcome::ioRefused;
+  }
 
-  TInsertOutcome Commit() {
+  void Rollback() {
+    if (!Lost) Watched([&] { return dbMain.rollback(); });
+  }
+
+  TInsertOutcome Commit(const std::vector<QString>& codes) {
+    if (BeforeCommit) std::exchange(BeforeCommit, nullptr)();
     const TCommitFault fault = std::exchange(Fault, TCommitFault::cfNone);
-    if (fault == TCommitFault::cfLostBeforeCommit) dbMain.rollback();
+    if (fault == TCommitFault::cfLostBeforeCommit) Rollback();
     if (fault == TCommitFault::cfNone || fault == TCommitFault::cfLostAfterCommit) {
-      if (!dbMain.commit()) {
-        Fail(dbMain.lastError(), nullptr);
-        if (!Lost) dbMain.rollback();
+      if (!Watched([&] { return dbMain.commit(); })) {
+        Fail(dbMain.lastError(), nullptr, codes);
+        // Whether the server committed is not known: the calls are looked up before they go again.
+        if (NoAnswer) Lost = true;
+        if (Lost) Close();
+        Rollback();
         return Failed();
       }
     }
@@ -148,15 +190,20 @@ struct TCallStore::TImpl {
   }
 
   TInsertOutcome InsertAll(const std::vector<const TCallRow*>& rows) {
+    RefusedRow.reset();
     if (Lost && !Open()) return TInsertOutcome::ioUnknown;
-    if (!dbMain.transaction()) return Fail(dbMain.lastError(), nullptr), Failed();
-    for (const TCallRow* row : rows) {
-      if (!ExecInsert(*row)) {
-        if (!Lost) dbMain.rollback();
+    if (!Watched([&] { return dbMain.transaction(); })) return Fail(dbMain.lastError(), nullptr), Failed();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (!ExecInsert(*rows[i])) {
+        if (Failed() == TInsertOutcome::ioRefused) RefusedRow = i;
+        Rollback();
         return Failed();
       }
     }
-    return Commit();
+    std::vector<QString> codes;
+    codes.reserve(rows.size());
+    for (const TCallRow* row : rows) codes.push_back(row->SENH.Text());
+    return Commit(codes);
   }
 
   bool CountEqual(const TCallRow& row, int& count) {
@@ -165,13 +212,14 @@ struct TCallStore::TImpl {
       while (text.endsWith(QLatin1Char(' '))) text.chop(1);
       return text;
     };
-    quCallCount->bindValue(QStringLiteral(":DATA"), row.DATA.DateTime());
+    quCallCount->bindValue(QStringLiteral(":DATA"), row.DATA.AsWritten());
     quCallCount->bindValue(QStringLiteral(":RAMA"), trimmed(row.RAMA.Text()));
     quCallCount->bindValue(QStringLiteral(":NUME_DISC"), trimmed(row.NUME_DISC.Text()));
     quCallCount->bindValue(QStringLiteral(":DURA"), trimmed(row.DURA.Text()));
     quCallCount->bindValue(QStringLiteral(":SENH"), trimmed(row.SENH.Text()));
     quCallCount->bindValue(QStringLiteral(":TRON"), trimmed(row.TRON.Text()));
-    if (!quCallCount->exec() || !quCallCount->next()) return Fail(quCallCount->lastError(), &*quCallCount);
+    if (!Exec(*quCallCount) || !quCallCount->next())
+      return Fail(quCallCount->lastError(), &*quCallCount, {row.SENH.Text()});
     count = quCallCount->value(0).toInt();
     quCallCount->finish();
     return true;
@@ -180,22 +228,35 @@ struct TCallStore::TImpl {
   bool ReadDay(const QDateTime& day, TRowBlocks& rows) {
     rows.clear();
     TReadFailure failure;
-    if (ReadDayRows(ConnectionHandle(dbMain), S.quCallSQL, day, rows, failure)) return true;
+    if (Watched([&] {
+          return ReadDayRows(ConnectionHandle(dbMain), S.quCallSQL, day.date(), S.StatementLimitSeconds, rows,
+                             failure);
+        })) {
+      return true;
+    }
     Lost = Lost || failure.Lost;
     return Fail(failure.Text);
+  }
+
+  bool Stamp(const QDateTime& when) {
+    // Written as the local clock shows it, which no time zone may move or make invalid.
+    quUpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), QDateTime(when.date(), when.time(), Qt::UTC));
+    return Exec(*quUpPara) || Fail(quUpPara->lastError(), &*quUpPara);
   }
 
   bool ReadClock(std::optional<QDateTime>& now) {
     QSqlQuery query(dbMain);
     query.setForwardOnly(true);
-    if (!query.exec(Dialect->ClockQuery) || !query.next()) return Fail(query.lastError(), &query);
+    if (!Prepare(query, Dialect->ClockQuery)) return false;
+    if (!Exec(query) || !query.next()) return Fail(query.lastError(), &query);
     now = ToDateTime(query.value(QStringLiteral("data_atua")));
     return now->isValid() ||
            Fail(QStringLiteral("The server's clock gave no date: %1").arg(Dialect->ClockQuery));
   }
 };
 
-TCallStore::TCallStore(const TStoreSettings& settings) : FImpl(std::make_unique<TImpl>(settings)) {}
+TCallStore::TCallStore(const TStoreSettings& settings, std::shared_ptr<TStatementWatch> watch)
+    : FImpl(std::make_unique<TImpl>(settings, std::move(watch))) {}
 
 TCallStore::~TCallStore() = default;
 
@@ -215,6 +276,10 @@ TInsertOutcome TCallStore::InsertCalls(const std::vector<const TCallRow*>& rows)
   return FImpl->InsertAll(rows);
 }
 
+std::optional<std::size_t> TCallStore::RefusedRow() const {
+  return FImpl->RefusedRow;
+}
+
 TInsertOutcome TCallStore::InsertCall(const TCallRow& row) {
   if (FImpl->Lost && !FImpl->Open()) return TInsertOutcome::ioUnknown;
   return FImpl->ExecInsert(row) ? TInsertOutcome::ioStored : FImpl->Failed();
@@ -227,17 +292,15 @@ std::optional<int> TCallStore::CountStored(const TCallRow& row) {
 }
 
 bool TCallStore::StampLastTransmission(const QDateTime& when) {
-  return FImpl->Run([&] {
-    FImpl->quUpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), when);
-    return FImpl->quUpPara->exec() || FImpl->Fail(FImpl->quUpPara->lastError(), &*FImpl->quUpPara);
-  });
+  return FImpl->Run([&] { return FImpl->Stamp(when); });
 }
 
 std::optional<QDateTime> TCallStore::fcDataAtual(const QString& flag) {
   std::optional<QDateTime> now;
   if (!FImpl->Run([&] { return FImpl->ReadClock(now); })) return std::nullopt;
   if (flag == QLatin1String("S")) return now;
-  return QDateTime(now->date(), QTime(0, 0));
+  // The day as the window holds it: in a zone that skips midnight, the date's first hour.
+  return now->date().startOfDay();
 }
 
 QString TCallStore::LastError() const {
@@ -246,6 +309,10 @@ QString TCallStore::LastError() const {
 
 void TCallStore::InjectCommitFault(TCommitFault fault) {
   FImpl->Fault = fault;
+}
+
+void TCallStore::BeforeNextCommit(std::function<void()> hook) {
+  FImpl->BeforeCommit = std::move(hook);
 }
 
 }  // namespace calls

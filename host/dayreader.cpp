@@ -117,7 +117,7 @@ bool BindColumns(SQLHSTMT statement, TBlockRow& first, QString& missing) {
 
 }  // namespace
 
-bool ReadDayRows(SQLHDBC dbc, const QString& statement, const QDateTime& day, TRowBlocks& rows,
+bool ReadDayRows(SQLHDBC dbc, const QString& statement, const QDate& day, int limitSeconds, TRowBlocks& rows,
                  TReadFailure& failure) {
   TStatementHandle stmt;
   if (dbc == nullptr || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.Handle))) {
@@ -135,15 +135,16 @@ bool ReadDayRows(SQLHDBC dbc, const QString& statement, const QDateTime& day, TR
   SQLSetStmtAttr(stmt.Handle, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(TBlockRow)), 0);
   SQLSetStmtAttr(stmt.Handle, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(BlockRows), 0);
   SQLSetStmtAttr(stmt.Handle, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+  LimitTime(stmt.Handle, limitSeconds);
 
   // Bound as Qt binds a date-time, so SQLite (which compares dates as text) sees the same format.
-  const QDate date = day.date();
-  const QTime time = day.time();
-  SQL_TIMESTAMP_STRUCT parameter{
-      static_cast<SQLSMALLINT>(date.year()),          static_cast<SQLUSMALLINT>(date.month()),
-      static_cast<SQLUSMALLINT>(date.day()),          static_cast<SQLUSMALLINT>(time.hour()),
-      static_cast<SQLUSMALLINT>(time.minute()),       static_cast<SQLUSMALLINT>(time.second()),
-      static_cast<SQLUINTEGER>(time.msec()) * 1000000};
+  SQL_TIMESTAMP_STRUCT parameter{static_cast<SQLSMALLINT>(day.year()),
+                                 static_cast<SQLUSMALLINT>(day.month()),
+                                 static_cast<SQLUSMALLINT>(day.day()),
+                                 0,
+                                 0,
+                                 0,
+                                 0};
   SQLLEN parameterLength = 0;
   if (!SQL_SUCCEEDED(SQLBindParameter(stmt.Handle, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
                                       SQL_TYPE_TIMESTAMP, 23, 3, &parameter, 0, &parameterLength))) {

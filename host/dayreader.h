@@ -15,9 +15,10 @@ struct TReadFailure {
   bool Lost = false;  // the connection is gone
 };
 
-// Runs the list's statement (its one parameter :DATA bound to day) on the connection and appends
-// every row. False, with the failure filled in, when the statement or a fetch fails.
-bool ReadDayRows(SQLHDBC dbc, const QString& statement, const QDateTime& day, TRowBlocks& rows,
+// Runs the list's statement (its one parameter :DATA bound to midnight of the day's date, as written)
+// on the connection, within the time limit in seconds, and appends every row. False, with the
+// failure filled in, when the statement or a fetch fails.
+bool ReadDayRows(SQLHDBC dbc, const QString& statement, const QDate& day, int limitSeconds, TRowBlocks& rows,
                  TReadFailure& failure);
 
 }  // namespace calls

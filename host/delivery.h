@@ -18,7 +18,9 @@ struct TDeliveryReport {
   std::vector<qint64> Delivered;   // journal ids now in the host database
   std::vector<TSetAside> SetAside;  // calls the server kept refusing, just set aside
   bool ServerDown = false;         // the server could not be reached: try again after a while
-  bool Refusing = false;           // the server is up but took none of a whole round of calls
+  // The server is up but took none of the calls it was given (it refused them, or did not answer
+  // within the time limit): try again after a back-off step.
+  bool Refusing = false;
   bool More = false;               // further calls wait: go on at once
   QString Error;                   // the driver's or the journal's text when something failed
 };
@@ -31,12 +33,18 @@ class TDelivery {
 
   // quCallAfterPost: the next batch of waiting calls into TBCALL in one transaction. When the server
   // refuses the batch, the calls go in one by one, so one it always refuses holds back no other; a
-  // batch of which it took none is stepped over until the round of waiting calls is done.
+  // batch of which it took none is stepped over until the round of waiting calls is done. A server
+  // that refuses every call costs one batch and one call on its own per apply: before going one by
+  // one, the call tried least recently is offered alone, and only when the server takes it do the
+  // others follow.
   TDeliveryReport quCallAfterPost();
 
  private:
+  struct TTries;
   bool SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport& report);
-  void OneByOne(const std::vector<TWaitingCall>& calls, TDeliveryReport& report);
+  void Refused(const std::vector<TWaitingCall>& calls, TDeliveryReport& report);
+  bool Try(const TWaitingCall& call, TTries& tries, TDeliveryReport& report);
+  void Settle(const std::vector<TWaitingCall>& calls, TTries& tries, TDeliveryReport& report);
   const TDeliveryReport& JournalFailed(TDeliveryReport& report);
   bool MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report);
 

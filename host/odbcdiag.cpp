@@ -19,11 +19,18 @@ SQLHANDLE HandleOf(const QVariant& handle) {
   return *static_cast<const SQLHANDLE*>(handle.constData());
 }
 
-bool LostState(const QString& state) {
+bool LostState(const QString& state, SQLINTEGER) {
   return state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0"));
 }
 
-bool AnyLostState(SQLSMALLINT type, SQLHANDLE handle) {
+// ODBC's time-outs, PostgreSQL's cancelled statement (statement_timeout), SQL Server's lock time-out.
+bool TimeOutState(const QString& state, SQLINTEGER native) {
+  return state == QLatin1String("HYT00") || state == QLatin1String("HYT01") ||
+         state == QLatin1String("57014") || native == 1222;
+}
+
+// Whether any diagnostic record of the handle is one the test picks.
+bool AnyState(SQLSMALLINT type, SQLHANDLE handle, bool (*test)(const QString& state, SQLINTEGER native)) {
   if (handle == nullptr) return false;
   for (SQLSMALLINT record = 1;; ++record) {
     SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
@@ -31,8 +38,12 @@ bool AnyLostState(SQLSMALLINT type, SQLHANDLE handle) {
     SQLSMALLINT length = 0;
     const SQLRETURN r = SQLGetDiagRecW(type, handle, record, state, &native, nullptr, 0, &length);
     if (!SQL_SUCCEEDED(r)) return false;
-    if (LostState(FromSqlWide(state))) return true;
+    if (test(FromSqlWide(state), native)) return true;
   }
+}
+
+SQLHANDLE StatementOf(const QSqlQuery* query) {
+  return query != nullptr && query->result() != nullptr ? HandleOf(query->result()->handle()) : nullptr;
 }
 
 bool DeadConnection(SQLHDBC dbc) {
@@ -58,13 +69,31 @@ QString DbmsName(const QSqlDatabase& db) {
 }
 
 bool ConnectionLost(SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle) {
-  return AnyLostState(handleType, handle) || AnyLostState(SQL_HANDLE_DBC, dbc) || DeadConnection(dbc);
+  return AnyState(handleType, handle, LostState) || AnyState(SQL_HANDLE_DBC, dbc, LostState) ||
+         DeadConnection(dbc);
 }
 
 bool ConnectionLost(const QSqlDatabase& db, const QSqlQuery* query) {
-  SQLHANDLE statement =
-      query != nullptr && query->result() != nullptr ? HandleOf(query->result()->handle()) : nullptr;
-  return ConnectionLost(ConnectionHandle(db), SQL_HANDLE_STMT, statement);
+  return ConnectionLost(ConnectionHandle(db), SQL_HANDLE_STMT, StatementOf(query));
+}
+
+bool TimedOut(SQLSMALLINT handleType, SQLHANDLE handle) {
+  return AnyState(handleType, handle, TimeOutState);
+}
+
+bool TimedOut(const QSqlQuery& query) {
+  return TimedOut(SQL_HANDLE_STMT, StatementOf(&query));
+}
+
+void LimitTime(SQLHSTMT statement, int seconds) {
+  if (statement != nullptr) {
+    SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+  }
+}
+
+void LimitTime(const QSqlQuery& query, int seconds) {
+  LimitTime(StatementOf(&query), seconds);
 }
 
 QString DiagText(SQLSMALLINT handleType, SQLHANDLE handle) {

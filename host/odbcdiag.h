@@ -23,6 +23,15 @@ bool ConnectionLost(SQLHDBC dbc, SQLSMALLINT handleType, SQLHANDLE handle);
 // The same for the last failure of a Qt query (or of the connection itself, when query is null).
 bool ConnectionLost(const QSqlDatabase& db, const QSqlQuery* query);
 
+// True when the failure was the statement's time limit (or a lock wait's) running out.
+bool TimedOut(SQLSMALLINT handleType, SQLHANDLE handle);
+bool TimedOut(const QSqlQuery& query);
+
+// Gives a statement the time limit in seconds (SQL_ATTR_QUERY_TIMEOUT). Best effort: a driver that
+// cannot is bounded by the server's session setting instead.
+void LimitTime(SQLHSTMT statement, int seconds);
+void LimitTime(const QSqlQuery& query, int seconds);
+
 // The driver's messages on a handle, one per line.
 QString DiagText(SQLSMALLINT handleType, SQLHANDLE handle);
 

@@ -38,15 +38,19 @@ TStoreSettings DefaultStoreSettings() {
              "  AND RTRIM(NUME_DISC) = :NUME_DISC AND RTRIM(DURA) = :DURA", "  AND RTRIM(SENH) = :SENH AND RTRIM(TRON) = :TRON"});
 
   s.Dialects = {
-      {QStringLiteral("Microsoft SQL Server"), QStringLiteral("SELECT DATA_ATUA = GETDATE()"), QString()},
+      // A lock wait is what holds a statement on SQL Server.
+      {QStringLiteral("Microsoft SQL Server"),
+       QStringLiteral("SELECT DATA_ATUA = GETDATE()"),
+       {QStringLiteral("SET LOCK_TIMEOUT {LIMIT_MS}")}},
       // localtimestamp follows the session's zone, which the server sets to its own: use the client's.
-      {QStringLiteral("PostgreSQL"), QStringLiteral("SELECT LOCALTIMESTAMP(3) AS data_atua"),
-       QStringLiteral("SELECT set_config('TimeZone', :ZONE, false)")},
+      {QStringLiteral("PostgreSQL"),
+       QStringLiteral("SELECT LOCALTIMESTAMP(3) AS data_atua"),
+       {QStringLiteral("SELECT set_config('TimeZone', :ZONE, false)"),
+        QStringLiteral("SELECT set_config('statement_timeout', '{LIMIT_MS}', false)")}},
       // SQLite runs inside this process: its clock is the local one.
-      {QStringLiteral("SQLite"), QStringLiteral("SELECT datetime('now', 'localtime') AS data_atua"),
-       QString()},
+      {QStringLiteral("SQLite"), QStringLiteral("SELECT datetime('now', 'localtime') AS data_atua"), {}},
   };
-  s.UnknownDialect = {QString(), QStringLiteral("SELECT {fn NOW()} AS data_atua"), QString()};
+  s.UnknownDialect = {QString(), QStringLiteral("SELECT {fn NOW()} AS data_atua"), {}};
   return s;
 }
 

@@ -2,15 +2,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace calls {
 
 // Statements that differ between database servers, chosen by the name the ODBC driver reports.
 struct TDialect {
-  QString DbmsName;      // SQL_DBMS_NAME as the driver gives it
-  QString ClockQuery;    // one date-time column named data_atua
-  QString SessionSetup;  // run after every connect with :ZONE bound to the client's zone; may be empty
+  QString DbmsName;    // SQL_DBMS_NAME as the driver gives it
+  QString ClockQuery;  // one date-time column named data_atua
+  // Run after every connect, best effort: :ZONE is bound to the client's time zone, and {LIMIT_MS}
+  // written as the statement limit in milliseconds.
+  QStringList SessionSetup;
 };
 
 struct TStoreSettings {
@@ -31,6 +34,10 @@ struct TStoreSettings {
 
   // A connect attempt to a server that does not answer ends after this long.
   int LoginTimeoutSeconds = 10;
+  // No statement waits longer (a host job holding a table, a lock never released): the driver's
+  // query time-out and, for drivers that may ignore it, the server's own session setting. A batch of
+  // 500 calls takes well under a second; 30 s is also the longest back-off step.
+  int StatementLimitSeconds = 30;
 
   // The dialect for a driver's DBMS name (UnknownDialect when none matches).
   const TDialect& DialectFor(const QString& dbmsName) const;

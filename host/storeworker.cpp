@@ -9,8 +9,16 @@
 
 namespace calls {
 
+void TBackoff::Failed() {
+  FSeconds = FSeconds == 0 ? 1 : std::min(FSeconds * 2, MaxSeconds);
+  FDue.setRemainingTime(FSeconds * 1000);
+}
+
 TStoreWorker::TStoreWorker(TStoreSettings settings, QString journalPath, TClock clock)
-    : FSettings(std::move(settings)), FJournalPath(std::move(journalPath)), FClock(std::move(clock)) {
+    : FSettings(std::move(settings)),
+      FJournalPath(std::move(journalPath)),
+      FClock(std::move(clock)),
+      FWatch(std::make_shared<TStatementWatch>()) {
   qRegisterMetaType<THostStatus>();
   qRegisterMetaType<TDayListPtr>();
   qRegisterMetaType<QList<qint64>>();
@@ -25,7 +33,7 @@ void TStoreWorker::Start() {
   FJournal = std::make_unique<TJournal>(QStringLiteral("journal-worker"));
   // The window opened it first and set a damaged file aside already.
   if (!FJournal->Open(FJournalPath, false)) emit Trouble(FJournal->LastError());
-  FStore = std::make_unique<TCallStore>(FSettings);
+  FStore = std::make_unique<TCallStore>(FSettings, FWatch);
   FDelivery = std::make_unique<TDelivery>(*FJournal, *FStore, FClock);
   DeliverWaiting();
 }
@@ -48,6 +56,7 @@ void TStoreWorker::OpenDay(const QDateTime& day) {
     if (!FJournal->Prune(now) || !FJournal->ReviveRefused()) emit Trouble(FJournal->LastError());
     FWantDeliver = true;
   }
+  if (FWantDay != day) FDayRetry.Succeeded();
   FWantDay = day;
   FJournalDaySent = false;
   Schedule();
@@ -58,36 +67,57 @@ void TStoreWorker::ReadServerDate() {
   Schedule();
 }
 
-// Requests that come while a back-off runs wait for it: an outage costs one attempt a back-off step,
-// not one per call or per tick.
 void TStoreWorker::Schedule() {
-  if (FWorkPosted || FRetry == nullptr || FRetry->isActive()) return;
+  if (FWorkPosted || FRetry == nullptr) return;
   FWorkPosted = true;
   QTimer::singleShot(0, this, &TStoreWorker::Work);
 }
 
+// Requests that come while a job's back-off runs wait for it: an outage or a refusing server costs
+// one attempt a back-off step, not one per call or per tick.
 void TStoreWorker::Work() {
   FWorkPosted = false;
-  if (!Reach() || !ReadDate() || !ListDay()) return;
-  const TStep delivered = Deliver();
-  if (delivered == TStep::stDown) return;
-  // The stamp goes after the calls, and also when the server refuses some of them.
-  const TStep stamped = WriteStamp();
-  if (stamped == TStep::stDown) return;
-  if (delivered == TStep::stMore) {
-    // One batch at a time, so requests that came meanwhile are seen between batches.
-    Report();
-    Schedule();
-    return;
+  const bool deliver = FWantDeliver && FDeliverRetry.Due();
+  const bool stamp = FWantStamp && FStampRetry.Due();
+  const bool date = FWantDate && FDateRetry.Due();
+  const bool day = FWantDay && FDayRetry.Due();
+  if ((deliver || stamp || date || day) && Reach()) {
+    // The calls first; the stamp goes after them, also when the server refuses some.
+    const bool up =
+        (!deliver || Deliver()) && (!stamp || WriteStamp()) && (!date || ReadDate()) && (!day || ListDay());
+    if (up) {
+      FConnectRetry.Succeeded();
+      Report();
+    }
   }
-  if (delivered == TStep::stRefused || stamped == TStep::stRefused) return Wait(FStatus.Error);
-  FBackoffSeconds = 0;
-  FStatus.Error.clear();
-  Report();
+  ArmRetry();
+}
+
+// The next attempt: the soonest job's, and while the server cannot be reached, no sooner than the
+// next connect.
+void TStoreWorker::ArmRetry() {
+  if (FWorkPosted) return;
+  qint64 wait = -1;
+  const auto consider = [&wait](bool wanted, const TBackoff& retry) {
+    if (wanted && (wait < 0 || retry.RemainingMs() < wait)) wait = std::max<qint64>(0, retry.RemainingMs());
+  };
+  consider(FWantDeliver, FDeliverRetry);
+  consider(FWantStamp.has_value(), FStampRetry);
+  consider(FWantDate, FDateRetry);
+  consider(FWantDay.has_value(), FDayRetry);
+  if (wait >= 0 && !FStore->IsConnected()) wait = std::max(wait, FConnectRetry.RemainingMs());
+  if (wait < 0) {
+    FRetry->stop();
+  } else if (wait == 0) {
+    Schedule();
+  } else {
+    FRetry->start(static_cast<int>(wait));
+  }
 }
 
 bool TStoreWorker::Reach() {
   if (FStore->IsConnected()) return true;
+  if (!FConnectRetry.Due()) return false;
   if (FStore->Connect()) {
     // Back (or there at last): the operator sees the waiting calls counted before they go in.
     Report();
@@ -99,25 +129,67 @@ bool TStoreWorker::Reach() {
   return false;
 }
 
+bool TStoreWorker::Deliver() {
+  const TDeliveryReport report = FDelivery->quCallAfterPost();
+  if (!report.Delivered.empty())
+    emit Delivered(QList<qint64>(report.Delivered.begin(), report.Delivered.end()));
+  for (const TSetAside& call : report.SetAside) {
+    emit SetAside(QString::fromStdString(Cp1252ToUtf8(call.Bytes)), call.Reason);
+  }
+  if (report.ServerDown && !FStore->IsConnected()) return Down(report.Error), false;
+  if (report.More) {
+    // One batch at a time, so requests that came meanwhile are seen between batches.
+    FStatus.Error.clear();
+    Schedule();
+  } else if (report.Refusing || report.ServerDown || !report.Error.isEmpty()) {
+    FStatus.Error = report.Error;
+    FDeliverRetry.Failed();
+  } else {
+    FWantDeliver = false;
+    FStatus.Error.clear();
+    FDeliverRetry.Succeeded();
+  }
+  return true;
+}
+
+// A statement other than delivery failed: false when the server has gone with it, else it is tried
+// again after its own back-off step.
+bool TStoreWorker::Failed(THostTrouble& trouble, TBackoff& retry) {
+  if (!FStore->IsConnected()) return Down(FStore->LastError()), false;
+  if (trouble.Error.isEmpty()) trouble.Since = FClock();
+  trouble.Error = FStore->LastError();
+  retry.Failed();
+  return true;
+}
+
+bool TStoreWorker::WriteStamp() {
+  if (!FStore->StampLastTransmission(*FWantStamp)) return Failed(FStatus.Stamp, FStampRetry);
+  FWantStamp.reset();
+  FStatus.Stamp = {};
+  FStampRetry.Succeeded();
+  return true;
+}
+
 bool TStoreWorker::ReadDate() {
-  if (!FWantDate) return true;
   const std::optional<QDateTime> day = FStore->fcDataAtual(QStringLiteral("N"));
-  if (!day) return Down(FStore->LastError()), false;
+  if (!day) return Failed(FStatus.Clock, FDateRetry);
   FWantDate = false;
+  FStatus.Clock = {};
+  FDateRetry.Succeeded();
   emit ServerDate(*day);
   return true;
 }
 
 bool TStoreWorker::ListDay() {
-  if (!FWantDay) return true;
   auto list = std::make_shared<TDayList>();
   list->Day = *FWantDay;
   if (!FStore->ReadDay(list->Day, list->Rows)) {
     if (!FJournalDaySent) ListJournalDay();
-    Down(FStore->LastError());
-    return false;
+    return Failed(FStatus.DayList, FDayRetry);
   }
   FWantDay.reset();
+  FStatus.DayList = {};
+  FDayRetry.Succeeded();
   SendDayList(list);
   return true;
 }
@@ -136,45 +208,11 @@ void TStoreWorker::SendDayList(const TDayListPtr& list) {
   emit DayListed(list);
 }
 
-TStoreWorker::TStep TStoreWorker::Deliver() {
-  if (!FWantDeliver) return TStep::stDone;
-  const TDeliveryReport report = FDelivery->quCallAfterPost();
-  if (!report.Delivered.empty()) emit Delivered(QList<qint64>(report.Delivered.begin(), report.Delivered.end()));
-  for (const TSetAside& call : report.SetAside) {
-    emit SetAside(QString::fromStdString(Cp1252ToUtf8(call.Bytes)), call.Reason);
-  }
-  if (report.ServerDown) return Down(report.Error), TStep::stDown;
-  if (report.More) return TStep::stMore;
-  if (report.Refusing || !report.Error.isEmpty()) {
-    FStatus.Error = report.Error;
-    return TStep::stRefused;
-  }
-  FWantDeliver = false;
-  return TStep::stDone;
-}
-
-TStoreWorker::TStep TStoreWorker::WriteStamp() {
-  if (!FWantStamp) return TStep::stDone;
-  if (FStore->StampLastTransmission(*FWantStamp)) {
-    FWantStamp.reset();
-    return TStep::stDone;
-  }
-  if (!FStore->IsConnected()) return Down(FStore->LastError()), TStep::stDown;
-  FStatus.Error = FStore->LastError();
-  return TStep::stRefused;
-}
-
 void TStoreWorker::Down(const QString& error) {
   // Since the first failure after the server was last reached.
   if (FStatus.Reachable || !FStatus.Tried) FStatus.Since = FClock();
-  Wait(error);
-}
-
-// Tries again after the next back-off step.
-void TStoreWorker::Wait(const QString& error) {
   FStatus.Error = error;
-  FBackoffSeconds = FBackoffSeconds == 0 ? 1 : std::min(FBackoffSeconds * 2, MaxBackoffSeconds);
-  FRetry->start(FBackoffSeconds * 1000);
+  FConnectRetry.Failed();
   Report();
 }
 

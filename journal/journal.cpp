@@ -8,64 +8,15 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "journalrecovery.h"
+#include "journalsql.h"
 #include "journaltail.h"
 
 namespace calls {
 
+using namespace journalsql;
+
 namespace {
-
-// The journal's one table. SITU: 0 waiting, 1 delivered (HORA_ENTR: the host's commit), 2 set aside
-// after repeated refusals (MOTI: the server's text), 3 a line that is no call. DUVI: a commit was
-// under way, so the host may hold the call already. Times are local, as text that sorts.
-const char* const Schema[] = {
-    "CREATE TABLE IF NOT EXISTS TBDIAR ("
-    " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " HORA_RECE TEXT NOT NULL,"
-    " BYTE BLOB NOT NULL,"
-    " DATA TEXT, RAMA TEXT, NUME_DISC TEXT, DURA TEXT, SENH TEXT, TRON TEXT,"
-    " SITU INTEGER NOT NULL,"
-    " HORA_ENTR TEXT,"
-    " DUVI INTEGER NOT NULL DEFAULT 0,"
-    " RECU INTEGER NOT NULL DEFAULT 0,"
-    " HORA_TENT TEXT,"
-    " MOTI TEXT)",
-    "CREATE INDEX IF NOT EXISTS TBDIAR_AGUA ON TBDIAR (ID) WHERE SITU IN (0, 2)",
-    "CREATE INDEX IF NOT EXISTS TBDIAR_BYTE ON TBDIAR (BYTE)",
-    "CREATE INDEX IF NOT EXISTS TBDIAR_RECE ON TBDIAR (HORA_RECE)",
-    "CREATE INDEX IF NOT EXISTS TBDIAR_DATA ON TBDIAR (DATA) WHERE SITU = 1",
-    TailSchema,
-};
-
-enum TSitu { stWaiting = 0, stDelivered = 1, stRefused = 2, stNotACall = 3 };
-
-const QString InsertSQL = QStringLiteral(
-    "INSERT INTO TBDIAR (HORA_RECE, BYTE, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, SITU) "
-    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-const QString ResentSQL =
-    QStringLiteral("SELECT 1 FROM TBDIAR WHERE BYTE = ? AND HORA_RECE >= ? AND SITU <> 3 LIMIT 1");
-const QString CallColumns = QStringLiteral("ID, DATA, RAMA, NUME_DISC, DURA, SENH, TRON, DUVI");
-const QString WaitingSQL =
-    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU = 0 AND ID > ? ORDER BY ID LIMIT ?").arg(CallColumns);
-const QString DeliveredSQL =
-    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU = 1 AND DATA >= ? ORDER BY DATA").arg(CallColumns);
-const QString UndeliveredSQL =
-    QStringLiteral("SELECT %1 FROM TBDIAR WHERE SITU IN (0, 2) ORDER BY ID").arg(CallColumns);
-const QString InDoubtSQL = QStringLiteral("UPDATE TBDIAR SET DUVI = ? WHERE ID = ?");
-const QString DeliveredMarkSQL =
-    QStringLiteral("UPDATE TBDIAR SET SITU = 1, DUVI = 0, HORA_ENTR = ? WHERE ID = ?");
-// A refusal counts only when the server took some call after this one's previous refusal (or, for
-// its first, after it arrived): a server that refuses everything sets nothing aside.
-const QString RefusalSQL = QStringLiteral(
-    "UPDATE TBDIAR SET RECU = RECU + (CASE WHEN ? > COALESCE(HORA_TENT, HORA_RECE) THEN 1 ELSE 0 END),"
-    " HORA_TENT = ?, MOTI = ? WHERE ID = ?");
-const QString SetAsideSQL = QStringLiteral(
-    "UPDATE TBDIAR SET SITU = 2 WHERE ID = ? AND SITU = 0 AND RECU >= ? RETURNING BYTE, MOTI");
-const QString ReviveSQL = QStringLiteral("UPDATE TBDIAR SET SITU = 0, RECU = 0, HORA_TENT = NULL WHERE SITU = 2");
-const QString PruneSQL = QStringLiteral("DELETE FROM TBDIAR WHERE SITU IN (1, 3) AND HORA_RECE < ?");
-const QString CountsSQL = QStringLiteral(
-    "SELECT COALESCE(SUM(SITU = 0), 0), COALESCE(SUM(SITU = 2), 0) FROM TBDIAR WHERE SITU IN (0, 2)");
-const QString LastDeliverySQL = QStringLiteral("SELECT MAX(HORA_ENTR) FROM TBDIAR");
-const QString LastIdSQL = QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM TBDIAR");
 
 const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
 
@@ -149,11 +100,17 @@ bool TJournal::Exec(const QString& statement) {
 bool TJournal::Open(const QString& path, bool setAsideDamaged) {
   FPath = path;
   FSetAside.clear();
+  FRecovered = {};
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) return Fail(QStringLiteral("folder cannot be made"));
   for (int attempt = 0; attempt < 2; ++attempt) {
     switch (Connect()) {
       case TOpened::opSound:
-        return Exec(QStringLiteral("PRAGMA synchronous=FULL")) && CreateSchema();
+        if (!Exec(QStringLiteral("PRAGMA synchronous=FULL")) || !CreateSchema()) return false;
+        if (!FSetAside.isEmpty()) {
+          FRecovered =
+              RecoverDamagedJournal(FSetAside, QSqlDatabase::database(FConnectionName, false), ResentDays);
+        }
+        return true;
       case TOpened::opFailed:
         return false;
       case TOpened::opDamaged:
@@ -254,6 +211,14 @@ bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJour
   return true;
 }
 
+namespace {
+
+TWaitingCall WaitingFrom(const QSqlQuery& query) {
+  return {query.value(0).toLongLong(), RowFrom(query, true), query.value(7).toBool()};
+}
+
+}  // namespace
+
 bool TJournal::Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& calls) {
   calls.clear();
   QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
@@ -262,7 +227,18 @@ bool TJournal::Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& cal
   query.addBindValue(afterId);
   query.addBindValue(limit);
   if (!query.exec()) return Fail(query.lastError().text());
-  while (query.next()) calls.push_back({query.value(0).toLongLong(), RowFrom(query, true), query.value(7).toBool()});
+  while (query.next()) calls.push_back(WaitingFrom(query));
+  return true;
+}
+
+bool TJournal::LeastTried(qint64 exceptId, std::optional<TWaitingCall>& call) {
+  call.reset();
+  QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
+  query.setForwardOnly(true);
+  query.prepare(LeastTriedSQL);
+  query.addBindValue(exceptId);
+  if (!query.exec()) return Fail(query.lastError().text());
+  if (query.next()) call = WaitingFrom(query);
   return true;
 }
 
@@ -364,7 +340,8 @@ bool TJournal::DeliveredCalls(const QDateTime& day, TRowBlocks& rows) {
   QSqlQuery query(QSqlDatabase::database(FConnectionName, false));
   query.setForwardOnly(true);
   query.prepare(DeliveredSQL);
-  query.addBindValue(TimeText(day));
+  // The date's midnight as written: in a zone that skips it, startOfDay() would be an hour later.
+  query.addBindValue(TimeText(QDateTime(day.date(), QTime(0, 0), Qt::UTC)));
   if (!query.exec()) return Fail(query.lastError().text());
   while (query.next()) rows.push_back(RowFrom(query, false));
   return true;

@@ -12,6 +12,7 @@
 
 #include "callrecord.h"
 #include "callrow.h"
+#include "journalrecovery.h"
 #include "rowblocks.h"
 
 namespace calls {
@@ -63,12 +64,13 @@ class TJournal {
   TJournal& operator=(const TJournal&) = delete;
 
   // Opens the file, creating it and its folder. A file that is not a journal database, or that fails
-  // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun. False
-  // when the file cannot be opened or written (LastError() has the path and the driver's text).
-  // A second connection to a journal already open elsewhere passes setAsideDamaged false: only the
-  // first may move the file.
+  // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun, into
+  // which what can still be read of it is copied (Recovered()). False when the file cannot be opened
+  // or written (LastError() has the path and the driver's text). A second connection to a journal
+  // already open elsewhere passes setAsideDamaged false: only the first may move the file.
   bool Open(const QString& path, bool setAsideDamaged = true);
   QString SetAsideFile() const { return FSetAside; }
+  const TRecovery& Recovered() const { return FRecovered; }
   QString LastError() const { return FError; }
 
   // Writes the lines in one transaction, in order; fills what became of each. False (nothing
@@ -81,6 +83,9 @@ class TJournal {
 
   // Up to limit waiting calls with an id above afterId, in arrival order.
   bool Waiting(qint64 afterId, int limit, std::vector<TWaitingCall>& calls);
+  // The waiting call, not in doubt and other than exceptId, that was tried least recently: one never
+  // refused first, the newest among equals. None when there is no such call.
+  bool LeastTried(qint64 exceptId, std::optional<TWaitingCall>& call);
   bool MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt);
   bool MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed);
   // One refused apply for each call, counted only when the server took another call since the
@@ -96,9 +101,9 @@ class TJournal {
   // When the host last took a call (invalid when never).
   QDateTime LastDelivery();
 
-  // For the grid: delivered calls dated at or after day, by date (while the server's list cannot be
-  // read); the calls not delivered (waiting or set aside), in arrival order, marked as waiting, with
-  // the id of the newest line journaled when they were read.
+  // For the grid: delivered calls dated at or after the day's midnight, by date (while the server's list
+  // cannot be read); the calls not delivered (waiting or set aside), in arrival order, marked as waiting,
+  // with the id of the newest line journaled when they were read.
   bool DeliveredCalls(const QDateTime& day, TRowBlocks& rows);
   bool UndeliveredCalls(TRowBlocks& rows, qint64& lastId);
 
@@ -114,6 +119,7 @@ class TJournal {
   QString FPath;
   QString FError;
   QString FSetAside;
+  TRecovery FRecovered;
 };
 
 }  // namespace calls

@@ -8,6 +8,7 @@
 
 #include "instancelock.h"
 #include "journal.h"
+#include "rowdetail.h"
 #include "statehistory.h"
 #include "storesettings.h"
 #include "utcall.h"
@@ -26,6 +27,27 @@ QString DefaultJournalPath() {
 
 namespace {
 
+QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recovered) {
+  QString text =
+      QStringLiteral(
+          "O diário de chamadas estava danificado. Foi guardado como\n%1\ne um diário novo foi começado.")
+          .arg(keptAs);
+  if (!recovered.Error.isEmpty()) {
+    return text + QStringLiteral("\n\nAs chamadas ainda não entregues não puderam ser copiadas dele: %1")
+                      .arg(recovered.Error);
+  }
+  switch (recovered.Calls) {
+    case 0:
+      return text + QStringLiteral("\n\nNenhuma chamada ainda não entregue foi encontrada nele.");
+    case 1:
+      return text + QStringLiteral("\n\n1 chamada ainda não entregue foi recuperada dele e será entregue.");
+    default:
+      return text +
+             QStringLiteral("\n\n%1 chamadas ainda não entregues foram recuperadas dele e serão entregues.")
+                 .arg(recovered.Calls);
+  }
+}
+
 int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
   TInstanceLock lock(journalPath);
@@ -40,11 +62,8 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
     report(QStringLiteral("Não foi possível abrir o diário de chamadas.\n\n%1").arg(journal->LastError()));
     return 1;
   }
-  if (!journal->SetAsideFile().isEmpty()) {
-    report(QStringLiteral("O diário de chamadas estava danificado. Foi guardado como\n%1\ne um diário novo "
-                          "foi começado.")
-               .arg(journal->SetAsideFile()));
-  }
+  if (!journal->SetAsideFile().isEmpty())
+    report(DamagedJournalText(journal->SetAsideFile(), journal->Recovered()));
   // Frees itself when closed; the loop ends with the last window.
   auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings, ShowErrorBox, AskToCloseAnyway,
                                options.LineFiles);
@@ -69,6 +88,7 @@ bool LineSettingsUsable(const capture::TSettingsFiles& files, TStateHistory& his
 
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
+  calls::KeepRowDetailOutOfQtMessages();
   TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
   const int status = LineSettingsUsable(options.LineFiles, history, report)

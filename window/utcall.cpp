@@ -182,6 +182,12 @@ void TfmtCall::BindWorker() {
     FLog->AppendLine(text);
     FHistory->Note(QStringLiteral("diário de chamadas: %1").arg(text));
   });
+  // A worker stuck in a statement cannot report it: the window watches the statement itself.
+  auto* statementWatch = new QTimer(this);
+  connect(statementWatch, &QTimer::timeout, this, [this, watch = worker.Watch()] {
+    if (FStatus->SetStatementSince(watch->Since(), QDateTime::currentDateTime())) ShowStatus();
+  });
+  statementWatch->start(capture::TimerInterval);
   connect(FList.get(), &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
     FStatus->AddWaiting(last - first + 1);
     ShowStatus();

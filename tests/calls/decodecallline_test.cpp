@@ -71,7 +71,7 @@ TEST(DecodeCallLine, TakesTheFieldsFromTheirColumns) {
        "\xC3\xA7\xC3\xA3o1|0511234567890|00:01:23|1234|01"},
       {"NoBreakSpaceIsNotTrimmed", Over(22, "201\xA0"), "201\xC2\xA0|0511234567890|00:01:23|1234|01"},
       {"EuroSignsAndUnassignedBytes", Over(31, "00:0\x81:23", Over(77, "\x80\x80\x80\x80")),
-       "201|0511234567890|00:0\xEF\xBF\xBD:23|\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC|01"},
+       "201|0511234567890|00:0\xC2\x81:23|\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC|01"},
       // The second line's start falls into the first one's dialled number and personal code.
       {"TwoLinesDecodedAsOne", Typical.substr(0, 40) + "\r\n" + Over(15, "06"),
        "201|05\r\n09/12/2614:30:06|00:01:23|1:23|01"},

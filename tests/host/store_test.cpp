@@ -11,6 +11,7 @@
 #include "callstore.h"
 #include "hostdatabase.h"
 #include "pgcluster.h"
+#include "rowdetail.h"
 #include "storesettings.h"
 
 using namespace calls;
@@ -233,6 +234,34 @@ TEST_P(StoreTest, ALostCommitIsReportedUnknownWhateverTheServerDid) {
   }
 }
 
+// São Paulo skipped from 00:00 to 01:00 on 2018-11-04 and repeated 23:00-00:00 on 2019-02-16 (the
+// tests run in that zone): the exchange's clock does not follow, and such a call is stored, listed
+// and looked up with the date and time it printed.
+TEST_P(StoreTest, ACallInASkippedOrRepeatedHourIsStoredAndFoundAsWritten) {
+  const struct {
+    TLocalDateTime When;
+    QString Stored;
+  } cases[] = {{{2018, 11, 4, 0, 30, 0}, "2018-11-04 00:30:00"},
+               {{2019, 2, 16, 23, 30, 0}, "2019-02-16 23:30:00"}};
+  for (const auto& c : cases) {
+    TCallRecord record = Record(1, 0, 0, 0);
+    record.DATA = c.When;
+    const TCallRow call = CallRowFrom(record);
+    ASSERT_EQ(Store.InsertCalls({&call}), Stored) << Why(Store);
+    const auto rows = Host.Rows(QStringLiteral("SELECT CAST(DATA AS VARCHAR(30)) FROM TBCALL"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0][0].toString().startsWith(c.Stored)) << rows[0][0].toString().toStdString();
+    EXPECT_EQ(Store.CountStored(call), 1) << Why(Store);
+    // The day as the window holds it, which for the skipped midnight is the date's first hour.
+    TRowBlocks listed;
+    ASSERT_TRUE(Store.ReadDay(QDate(c.When.Year, c.When.Month, c.When.Day).startOfDay(), listed))
+        << Why(Store);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].DATA.AsWritten(), call.DATA.AsWritten());
+    Host.Exec(QStringLiteral("DELETE FROM TBCALL"));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Sqlite, StoreTest, testing::Values(TEngine::Sqlite));
 INSTANTIATE_TEST_SUITE_P(Postgres, StoreTest, testing::Values(TEngine::Postgres));
 
@@ -296,18 +325,42 @@ TEST(PostgresLogin, AWrongPasswordGivesTheServersText) {
       << Why(store);
 }
 
-// The clock statement follows the server name the driver reports; others get the ODBC escape.
-TEST(StoreSettings, ClockStatementFollowsTheDriversServerName) {
-  const TStoreSettings s = DefaultStoreSettings();
-  EXPECT_EQ(s.DialectFor("Microsoft SQL Server").ClockQuery, "SELECT DATA_ATUA = GETDATE()");
-  EXPECT_EQ(s.DialectFor("sqlite").ClockQuery, "SELECT datetime('now', 'localtime') AS data_atua");
-  EXPECT_EQ(s.DialectFor("Informix").ClockQuery, "SELECT {fn NOW()} AS data_atua");
+// Drivers quote the row they refused; what reaches the operator keeps the reason, not the code.
+TEST(RowDetail, ThePersonalCodeNeverLeavesTheRow) {
+  const struct {
+    const char* Text;
+    std::vector<QString> Codes;
+    const char* Kept;
+  } cases[] = {
+      // psqlODBC's refusal of a CHECK constraint: the whole row after DETAIL, the code among it.
+      {"ERROR: new row for relation \"tbcall\" violates check constraint \"tbcall_block\"\n"
+       "DETAIL: Failing row contains (201 , 07 , 00:01:05, 4321      , null, 2026-03-14 09:00:01, "
+       "0215551234).;\n"
+       "Error while executing the query",
+       {"4321"},
+       "ERROR: new row for relation \"tbcall\" violates check constraint \"tbcall_block\"\nDETAIL: ****\n"
+       "Error while executing the query"},
+      // A key quoted in the message itself (SQL Server), the code padded as the column holds it.
+      {"Cannot insert duplicate key in object 'dbo.TBCALL'. The duplicate key value is (201, 4321).",
+       {"4321  "},
+       "Cannot insert duplicate key in object 'dbo.TBCALL'. The duplicate key value is (201, ****)."},
+      // Only the code as a word of its own: the same digits inside a number or a date stay.
+      {"trigger refused 43210 and 14321 at 2026-03-14 for 4321",
+       {"4321"},
+       "trigger refused 43210 and 14321 at 2026-03-14 for ****"},
+      // A blank code masks nothing.
+      {"no such table: TBCALL", {"    ", ""}, "no such table: TBCALL"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WithoutPersonalCode(QString::fromUtf8(c.Text), c.Codes), QString::fromUtf8(c.Kept)) << c.Text;
+  }
 }
 
 }  // namespace
 
 // Qt SQL needs an application object. The tests run in a time zone other than the test server's
-// (UTC), so a clock read in the server's zone instead of the client's shows.
+// (UTC), so a clock read in the server's zone instead of the client's shows, and one that skips and
+// repeats an hour a year.
 int main(int argc, char** argv) {
   qputenv("TZ", "America/Sao_Paulo");
   tzset();

@@ -9,6 +9,7 @@
 
 #include "journal.h"
 #include "journalcounts.h"
+#include "journalsql.h"
 
 using namespace calls;
 
@@ -120,6 +121,26 @@ TEST_F(JournalTest, AFullDiskFailsTheWholeTickAndTheNextWriteSucceeds) {
   EXPECT_EQ(Counts().Waiting, 200);
 }
 
+// The statements run at every delivery pass and at start-up read only the calls not yet delivered,
+// through the partial index: a journal of a million delivered calls must not be scanned for them.
+TEST_F(JournalTest, TheUndeliveredCallsAreFoundThroughTheirIndex) {
+  using namespace journalsql;
+  const struct {
+    const QString& Statement;
+    QVariantList Values;
+  } cases[] = {{WaitingSQL, {0, 500}}, {LeastTriedSQL, {0}}, {UndeliveredSQL, {}}, {CountsSQL, {}}};
+  for (const auto& c : cases) {
+    QSqlQuery plan(QSqlDatabase::database(QStringLiteral("journal-test")));
+    ASSERT_TRUE(plan.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + c.Statement));
+    for (const QVariant& value : c.Values) plan.addBindValue(value);
+    ASSERT_TRUE(plan.exec());
+    QStringList steps;
+    while (plan.next()) steps.append(plan.value(3).toString());
+    EXPECT_TRUE(steps.join(QLatin1Char('|')).contains(QStringLiteral("USING INDEX TBDIAR_AGUA")))
+        << c.Statement.toStdString() << "\n  " << steps.join(QStringLiteral("\n  ")).toStdString();
+  }
+}
+
 TEST(JournalFile, AFileThatIsNoJournalIsSetAsideAndANewOneBegun) {
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("journal.sqlite"));
@@ -134,6 +155,8 @@ TEST(JournalFile, AFileThatIsNoJournalIsSetAsideAndANewOneBegun) {
   QFile aside(journal.SetAsideFile());
   ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
   EXPECT_EQ(aside.readAll(), QByteArray(8192, 'G'));
+  EXPECT_EQ(journal.Recovered().Calls, 0);
+  EXPECT_TRUE(journal.Recovered().Error.isEmpty()) << journal.Recovered().Error.toStdString();
   std::vector<TJournaled> journaled;
   EXPECT_TRUE(journal.Append({Line("2001 a")}, journaled));
 }

@@ -30,6 +30,7 @@
 #include "hostdatabase.h"
 #include "instancelock.h"
 #include "journal.h"
+#include "journaldamage.h"
 #include "loglines.h"
 #include "memolog.h"
 #include "pgcluster.h"
@@ -100,6 +101,7 @@ class TFmtCallRig {
   void Show(const calls::TStoreSettings& settings, QString path = {}, const capture::TSettingsFiles& lineFiles = {}) {
     static int journals = 0;
     if (path.isEmpty()) path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
+    JournalPath = path;
     auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
     if (!journal->Open(path)) throw std::runtime_error("journal: " + journal->LastError().toStdString());
     fmtCall = new TfmtCall(
@@ -164,6 +166,7 @@ class TFmtCallRig {
   testsupport::THostDatabase Db;
   TWatchedLine Line;
   QPointer<TfmtCall> fmtCall;
+  QString JournalPath;
   TBoxCatcher Boxes;
   // What closing asked the operator, and the answer it gets.
   QStringList Questions;
@@ -379,7 +382,36 @@ class TfmtCallTest : public QObject {
     rig.SendCall("2042");
     QCOMPARE(rig.Grid().model()->rowCount(), 1);
     QVERIFY(rig.Grid().model()->data(rig.Grid().model()->index(0, 0), Qt::FontRole).value<QFont>().italic());
-    QCOMPARE(rig.Stored(), 0);
+    // Kept for the server in the journal, and counted in the status line.
+    const QStringList journaled = JournalLines(rig.JournalPath);
+    QCOMPARE(journaled.size(), 1);
+    QVERIFY2(journaled[0].startsWith(QStringLiteral("0|")) && journaled[0].contains(QStringLiteral("2042")),
+             qPrintable(journaled[0]));
+    QTRY_VERIFY2(rig.Status().toolTip().contains(QStringLiteral("1 chamada aguardando")),
+                 qPrintable(rig.Status().toolTip()));
+    QCOMPARE(rig.Status().text(), QStringLiteral("Sem banco"));
+  }
+
+  // A journal damaged in a page of calls: the program starts on a new one, keeps the damaged file and
+  // says how many calls not yet delivered it could still read from it.
+  void StartupRecoversADamagedJournal() {
+    TFmtCallRig rig;
+    const QString path = TFmtCallRig::Folder().filePath(QStringLiteral("damaged.sqlite"));
+    const QStringList readable = testsupport::JournalDamagedAt(
+        path, testsupport::NumberedCalls(300, QDateTime::currentDateTime()), 150);
+    QVERIFY(!readable.isEmpty());
+    QStringList reports;
+    // The window RunLogger shows is closed as soon as its loop runs.
+    QTimer::singleShot(0, [] {
+      for (QWidget* window : QApplication::topLevelWidgets()) window->close();
+    });
+    QCOMPARE(
+        RunLogger(rig.Db.Settings(), path, {}, [&reports](const QString& text) { reports.append(text); }), 0);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].contains(path + QStringLiteral(".danificado-")), qPrintable(reports[0]));
+    QVERIFY2(reports[0].contains(
+                 QStringLiteral("%1 chamadas ainda não entregues foram recuperadas").arg(readable.size())),
+             qPrintable(reports[0]));
   }
 
   // Start-up refused before any window: another logger holds the journal, or it cannot be made.

@@ -216,6 +216,15 @@ void THostDatabase::BreakInserts(const QString& onlyRama) {
   }
 }
 
+void THostDatabase::LockTable(const QString& table) {
+  if (!FAdmin.transaction()) Throw(QStringLiteral("BEGIN: %1").arg(FAdmin.lastError().text()));
+  Exec(QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(table));
+}
+
+void THostDatabase::ReleaseLock() {
+  if (!FAdmin.commit()) Throw(QStringLiteral("COMMIT: %1").arg(FAdmin.lastError().text()));
+}
+
 void THostDatabase::MendInserts() {
   Exec(FEngine == TEngine::Sqlite ? QStringLiteral("DROP TRIGGER TBCALL_BLOCK")
                                   : QStringLiteral("ALTER TABLE TBCALL DROP CONSTRAINT TBCALL_BLOCK"));

@@ -38,6 +38,11 @@ class THostDatabase {
   void BreakInserts(const QString& onlyRama = {});
   void MendInserts();
 
+  // Holds a table locked against every other session, as a host-system job can, until released
+  // (PostgreSQL: an open transaction on the test's own connection).
+  void LockTable(const QString& table);
+  void ReleaseLock();
+
  private:
   // Drops the connection's name once FAdmin, declared after it, is gone; also when the constructor throws.
   struct TConnectionName {

@@ -1,0 +1,55 @@
+#include "rowdetail.h"
+
+namespace calls {
+
+namespace {
+
+const QString Detail = QStringLiteral("DETAIL:");
+const QString Masked = QStringLiteral("DETAIL: ****");
+const QString Mask = QStringLiteral("****");
+
+QtMessageHandler PreviousHandler = nullptr;
+
+// Each "DETAIL:" up to the end of its line masked. Qt's messages quote the driver's text, so a line
+// may also end at an escaped line end ("\n" as two characters).
+QString WithoutDetail(QString text, bool quoted) {
+  for (qsizetype at = text.indexOf(Detail); at >= 0; at = text.indexOf(Detail, at + Masked.size())) {
+    qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+    if (quoted) {
+      const qsizetype escaped = text.indexOf(QLatin1String("\\n"), at);
+      if (escaped >= 0 && (end < 0 || escaped < end)) end = escaped;
+    }
+    text.replace(at, (end < 0 ? text.size() : end) - at, Masked);
+  }
+  return text;
+}
+
+bool WordCharacter(const QString& text, qsizetype at) {
+  return at >= 0 && at < text.size() && text[at].isLetterOrNumber();
+}
+
+void WithoutRowDetailHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  PreviousHandler(type, context, WithoutDetail(message, true));
+}
+
+}  // namespace
+
+QString WithoutPersonalCode(QString text, const std::vector<QString>& personalCodes) {
+  text = WithoutDetail(std::move(text), false);
+  for (const QString& code : personalCodes) {
+    const QString word = code.trimmed();
+    if (word.isEmpty()) continue;
+    for (qsizetype at = text.indexOf(word); at >= 0; at = text.indexOf(word, at + 1)) {
+      if (WordCharacter(text, at - 1) || WordCharacter(text, at + word.size())) continue;
+      text.replace(at, word.size(), Mask);
+    }
+  }
+  return text;
+}
+
+void KeepRowDetailOutOfQtMessages() {
+  // Called once at start-up; a second call would chain to itself.
+  if (PreviousHandler == nullptr) PreviousHandler = qInstallMessageHandler(WithoutRowDetailHandler);
+}
+
+}  // namespace calls
