@@ -79,4 +79,14 @@ void TStateHistory::Journal(bool failing, const QString& error) {
                : QStringLiteral("diário de chamadas gravado de novo"));
 }
 
+void TStateHistory::NoAnswer(const QDateTime& since) {
+  if (since.isValid() == FNoAnswerSince.isValid()) return;
+  if (since.isValid()) {
+    Note(QStringLiteral("banco de dados sem resposta: um comando aguarda desde %1").arg(since.toString(Qt::ISODate)));
+  } else {
+    Note(QStringLiteral("banco de dados responde de novo após %1 s").arg(FNoAnswerSince.secsTo(FClock())));
+  }
+  FNoAnswerSince = since;
+}
+
 }  // namespace window

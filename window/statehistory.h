@@ -37,6 +37,8 @@ class TStateHistory {
   void Host(const calls::THostStatus& status);
   void Line(const capture::TLineStatus& status);
   void Journal(bool failing, const QString& error);
+  // A statement that does not answer began at since (invalid: the server answers again).
+  void NoAnswer(const QDateTime& since);
 
  private:
   THistoryWriter FWriter;
@@ -44,6 +46,7 @@ class TStateHistory {
   calls::THostStatus FHost;
   capture::TLineStatus FLine;
   bool FJournalFailing = false;
+  QDateTime FNoAnswerSince;
 };
 
 }  // namespace window

@@ -27,6 +27,8 @@ class TStatusLine {
   // When the worker's statement under way began (invalid: none), as its watch tells at now; true
   // when that changes what the line shows.
   bool SetStatementSince(const QDateTime& since, const QDateTime& now);
+  // When the statement that does not answer began; invalid while the server answers.
+  const QDateTime& NoAnswerSince() const { return FNoAnswerSince; }
 
   TStatusView View() const;
 

@@ -185,7 +185,9 @@ void TfmtCall::BindWorker() {
   // A worker stuck in a statement cannot report it: the window watches the statement itself.
   auto* statementWatch = new QTimer(this);
   connect(statementWatch, &QTimer::timeout, this, [this, watch = worker.Watch()] {
-    if (FStatus->SetStatementSince(watch->Since(), QDateTime::currentDateTime())) ShowStatus();
+    if (!FStatus->SetStatementSince(watch->Since(), QDateTime::currentDateTime())) return;
+    FHistory->NoAnswer(FStatus->NoAnswerSince());
+    ShowStatus();
   });
   statementWatch->start(capture::TimerInterval);
   connect(FList.get(), &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {

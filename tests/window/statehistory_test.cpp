@@ -40,7 +40,7 @@ TEST(StateHistory, DatabaseChanges) {
   }
 }
 
-TEST(StateHistory, LineChangesOneLineEachWithTheLocalTime) {
+TEST(StateHistory, LineJournalAndStatementChangesOneLineEachWithTheLocalTime) {
   QStringList written;
   const QDateTime when(QDate(2026, 12, 9), QTime(10, 20, 30));
   TStateHistory history([&written](const QString& line) { written.append(line); }, [when] { return when; });
@@ -65,6 +65,10 @@ TEST(StateHistory, LineChangesOneLineEachWithTheLocalTime) {
   history.Journal(true, QStringLiteral("disk full"));
   history.Journal(true, QStringLiteral("disk full"));
   history.Journal(false, {});
+  const QDateTime waitingSince = when.addSecs(-12);
+  history.NoAnswer(waitingSince);
+  history.NoAnswer(waitingSince);
+  history.NoAnswer({});
   const QString at = when.toString(Qt::ISODate) + QStringLiteral(" logchamadas: ");
   EXPECT_EQ(written, (QStringList{
                          at + "porta COM1 (/dev/ttyUSB0) não abre: No such file or directory; nova tentativa a cada 2 s",
@@ -74,6 +78,9 @@ TEST(StateHistory, LineChangesOneLineEachWithTheLocalTime) {
                          at + "porta COM1 (/dev/ttyUSB0) perdida: Input/output error; nova tentativa a cada 2 s",
                          at + "não foi possível gravar o diário de chamadas: disk full",
                          at + "diário de chamadas gravado de novo",
+                         at + "banco de dados sem resposta: um comando aguarda desde " +
+                             waitingSince.toString(Qt::ISODate),
+                         at + "banco de dados responde de novo após 12 s",
                      }));
   EXPECT_TRUE(written[0].startsWith(QStringLiteral("2026-12-09T10:20:30")));
 }
