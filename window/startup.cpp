@@ -10,6 +10,7 @@
 #include "journal.h"
 #include "rowdetail.h"
 #include "statehistory.h"
+#include "stopsignals.h"
 #include "storesettings.h"
 #include "utcall.h"
 
@@ -68,6 +69,7 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
   auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings, ShowErrorBox, AskToCloseAnyway,
                                options.LineFiles);
   fmtCall->show();
+  OnStopSignal(*fmtCall, [fmtCall](const QString& signal) { fmtCall->EndOnRequest(signal); });
   if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::ConnectUnattended);
   return QApplication::exec();
 }

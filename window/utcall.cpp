@@ -223,6 +223,12 @@ void TfmtCall::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void TfmtCall::EndOnRequest(const QString& signal) {
+  FHistory->Note(QStringLiteral("fim pedido pelo sistema (%1)").arg(signal));
+  FSessionEnding = true;
+  close();
+}
+
 bool TfmtCall::MayClose() {
   // The last bytes are read and journaled with the port still open, so staying loses nothing.
   FCycle->Flush();

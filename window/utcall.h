@@ -66,6 +66,9 @@ class TfmtCall : public QWidget {
   void bb08Click();
   // The unattended start's connect: no box; a port that does not open is tried again every 2 s.
   void ConnectUnattended();
+  // The system asks the program to end (signal names how): closed as at the end of a session, with
+  // what the driver holds journaled and no box.
+  void EndOnRequest(const QString& signal);
   void bb05Click();
   void bb12Click();
   void BitBtn1Click();

@@ -151,6 +151,26 @@ TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
   EXPECT_EQ(JournalRows(0), 3);
 }
 
+#ifndef _WIN32
+// Shut-down asks with SIGTERM: the line's last bytes are journaled before the program ends, with no box,
+// as when the session ends; the history says who asked.
+TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
+  auto logger = StartLogger(true);
+  SendCalls(0, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Stored() == 1; }));
+  SendCalls(1, 1);
+  logger->terminate();
+  ASSERT_TRUE(logger->waitForFinished(15000));
+  EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(logger->exitCode(), 0);
+  EXPECT_EQ(JournalRows(0) + JournalRows(1), 2);
+  const QString history = History(*logger);
+  EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
+              history.endsWith(QStringLiteral("logchamadas: fim\n")))
+      << history.toStdString();
+}
+#endif
+
 // Started connected before its USB adapter is there: no box, the port is tried until it appears, and
 // the calls are stored; standard error tells the story.
 TEST_F(LoggerProcessTest, ConnectedAtStartBeforeTheDeviceExistsItIsOpenedOnceItAppears) {

@@ -1,0 +1,9 @@
+#include "stopsignals.h"
+
+namespace window {
+
+// At shut-down Windows sends WM_QUERYENDSESSION, which Qt turns into the session's end; `taskkill`
+// sends WM_CLOSE, which closes the window as the operator would.
+void OnStopSignal(QObject&, std::function<void(const QString&)>) {}
+
+}  // namespace window
