@@ -226,7 +226,12 @@ void TfmtCall::closeEvent(QCloseEvent* event) {
 void TfmtCall::EndOnRequest(const QString& signal) {
   FHistory->Note(QStringLiteral("fim pedido pelo sistema (%1)").arg(signal));
   FSessionEnding = true;
-  close();
+  // A box waiting for the operator would keep the program running under the closed window. Its loop
+  // ends first: closing deletes the window, and the box with it, which must not happen inside that loop.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget != this && widget->isModal() && widget->isVisible()) widget->hide();
+  }
+  QTimer::singleShot(0, this, [this] { close(); });
 }
 
 bool TfmtCall::MayClose() {

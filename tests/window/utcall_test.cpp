@@ -683,6 +683,26 @@ class TfmtCallTest : public QObject {
     QCOMPARE(rig.Stored(QStringLiteral("RAMA = '2072'")), 1);
   }
 
+  // The system asks the program to end while a box waits for the operator: the box goes, the window
+  // closes without asking, and what the driver holds is journaled.
+  void EndedOnRequestUnderAnOpenBox() {
+    TFmtCallRig rig;
+    rig.Show();
+    rig.Press(QStringLiteral("C"));
+    QVERIFY(rig.Line.Send(CallLine("09/12/2610:15:00", "2080", "01133334444") + "\r\n"));
+    QTimer::singleShot(0, rig.fmtCall, [&rig] { rig.fmtCall->EndOnRequest(QStringLiteral("SIGTERM")); });
+    bool stuck = false;
+    QTimer::singleShot(10000, [&stuck] {
+      stuck = true;
+      QApplication::activeModalWidget()->hide();
+    });
+    ShowErrorBox(*rig.fmtCall, QStringLiteral("Não foi possível abrir a porta"));
+    QVERIFY(!stuck);
+    QTRY_VERIFY(rig.Destroyed());
+    QVERIFY(rig.Questions.isEmpty());
+    QCOMPARE(JournalLines(rig.JournalPath).size(), 1);
+  }
+
   void GridColumns() {
     TFmtCallRig rig;
     rig.Show();
