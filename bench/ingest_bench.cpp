@@ -27,7 +27,7 @@
 #include "benchsupport.h"
 #include "calllistmodel.h"
 #include "hostworker.h"
-#include "linerouter.h"
+#include "lineport.h"
 #include "loopback.h"
 #include "readwatch.h"
 #include "receivecycle.h"
@@ -104,14 +104,11 @@ struct TIngestRig {
     if (!Journal.Open(JournalPath)) Fail(Journal.LastError());
     Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
                                                    [] { return QDateTime::currentDateTime(); });
-    auto router = std::make_unique<serial::TLineRouter>();
-    router->SetDevice("COM1", device.toStdString());
-    auto watch = std::make_unique<capture::TReadWatch>(std::move(router));
-    capture::TReadWatch& watched = *watch;
-    Port = std::make_unique<serial::TSerialPort>(std::move(watch));
-    Port->SetCommPort(serial::TCommPort::cpCOM1);
+    capture::TLinePort line = capture::MakeLinePort();
+    line.Router->SetDevice(line.Port->DeviceName(), device.toStdString());
+    Port = std::move(line.Port);
     Port->SetBaudRate(serial::TBaudRate::br256000);
-    Cycle = std::make_unique<capture::TReceiveCycle>(*Port, watched, Journal, List, *Worker, Log,
+    Cycle = std::make_unique<capture::TReceiveCycle>(*Port, *line.Watch, Journal, List, *Worker, Log,
                                                     [] { return QDateTime::currentDateTime(); });
     window::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
     Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {

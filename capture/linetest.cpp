@@ -5,7 +5,7 @@
 
 #include "cp1252.h"
 #include "decodecallline.h"
-#include "linerouter.h"
+#include "lineport.h"
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
@@ -81,12 +81,10 @@ bool TLineTest::Start(const TSiteSettings& settings) {
   FOpened = false;
   FEnded = false;
   // A port of its own, opened the way the logger opens its line.
-  auto router = std::make_unique<serial::TLineRouter>();
-  serial::TLineRouter& lines = *router;
-  auto watch = std::make_unique<TReadWatch>(std::move(router));
-  FWatch = watch.get();
-  FPort = std::make_unique<serial::TSerialPort>(std::move(watch));
-  FPort->SetCommPort(serial::TCommPort::cpCOM1);
+  TLinePort line = MakeLinePort();
+  FPort = std::move(line.Port);
+  FWatch = line.Watch;
+  serial::TLineRouter& lines = *line.Router;
   ApplyToLine(settings, lines, *FPort);
   FDevice = QString::fromLocal8Bit(FWatch->Describe(FPort->DeviceName()));
   FPort->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {

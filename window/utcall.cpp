@@ -16,7 +16,7 @@
 #include "calllistmodel.h"
 #include "hostworker.h"
 #include "journal.h"
-#include "linerouter.h"
+#include "lineport.h"
 #include "linestatusview.h"
 #include "memolog.h"
 #include "statehistory.h"
@@ -108,14 +108,11 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
 
   // The cycle tells new bytes from the port's repeated text by watching the port's reads; the router
   // opens the site's line, a serial device or tcp://HOST:PORT.
-  auto router = std::make_unique<serial::TLineRouter>();
-  FRouter = router.get();
-  auto watch = std::make_unique<capture::TReadWatch>(std::move(router));
-  capture::TReadWatch& watched = *watch;
-  SP = std::make_unique<serial::TSerialPort>(std::move(watch));
-  SP->SetCommPort(serial::TCommPort::cpCOM1);
+  capture::TLinePort line = capture::MakeLinePort();
+  SP = std::move(line.Port);
+  FRouter = line.Router;
   FLog = std::make_unique<TMemoLog>(*ui->Memo1);
-  FCycle = std::make_unique<capture::TReceiveCycle>(*SP, watched, *FJournal, *FList, *FHost, *FLog, LocalClock);
+  FCycle = std::make_unique<capture::TReceiveCycle>(*SP, *line.Watch, *FJournal, *FList, *FHost, *FLog, LocalClock);
   SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
   FGridModel = std::make_unique<TCallGridModel>();
   FGridModel->setSourceModel(FList.get());
