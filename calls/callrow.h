@@ -34,6 +34,13 @@ class TFixedText {
   std::int8_t FLength = 0;
 };
 
+// A date and time as the clock showed them, in a zone that neither skips nor repeats an hour, for
+// binding to a column without time zone and for keys: as a local time, an hour the clock skips is
+// invalid (and binds as NULL), and one it repeats is ambiguous.
+inline QDateTime AsWritten(QDate date, QTime time) {
+  return QDateTime(date, time, Qt::UTC);
+}
+
 // A local date and time without zone, to the millisecond; null when the server held none.
 class TLocalStamp {
  public:
@@ -43,10 +50,8 @@ class TLocalStamp {
 
   bool IsNull() const { return FMilliseconds == Null; }
   QDateTime DateTime() const { return IsNull() ? QDateTime() : QDateTime(Date(), Time()); }
-  // The same date and time in a zone that neither skips nor repeats an hour, for binding to a column
-  // without time zone and for keys: as a local time, an hour the clock skips is invalid (and binds
-  // as NULL), and one it repeats is ambiguous.
-  QDateTime AsWritten() const { return IsNull() ? QDateTime() : QDateTime(Date(), Time(), Qt::UTC); }
+  // The same date and time as written (calls::AsWritten).
+  QDateTime AsWritten() const { return IsNull() ? QDateTime() : calls::AsWritten(Date(), Time()); }
 
  private:
   QDate Date() const { return QDate::fromJulianDay(FMilliseconds / MillisecondsPerDay); }

@@ -240,7 +240,7 @@ struct TCallStore::TImpl {
 
   bool Stamp(const QDateTime& when) {
     // Written as the local clock shows it, which no time zone may move or make invalid.
-    quUpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), QDateTime(when.date(), when.time(), Qt::UTC));
+    quUpPara->bindValue(QStringLiteral(":HORA_ULTI_TRAN_FONE"), AsWritten(when.date(), when.time()));
     return Exec(*quUpPara) || Fail(quUpPara->lastError(), &*quUpPara);
   }
 

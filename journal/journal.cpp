@@ -341,7 +341,7 @@ bool TJournal::DeliveredCalls(const QDateTime& day, TRowBlocks& rows) {
   query.setForwardOnly(true);
   query.prepare(DeliveredSQL);
   // The date's midnight as written: in a zone that skips it, startOfDay() would be an hour later.
-  query.addBindValue(TimeText(QDateTime(day.date(), QTime(0, 0), Qt::UTC)));
+  query.addBindValue(TimeText(AsWritten(day.date(), QTime(0, 0))));
   if (!query.exec()) return Fail(query.lastError().text());
   while (query.next()) rows.push_back(RowFrom(query, false));
   return true;
