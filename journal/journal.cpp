@@ -18,8 +18,6 @@ using namespace journalsql;
 
 namespace {
 
-const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
-
 QString TimeText(const QDateTime& when) {
   return when.toString(TimeFormat);
 }

@@ -94,7 +94,7 @@ class TCopier {
       : FInsert(into),
         FResent(into),
         FResentDays(resentDays),
-        FKeepFrom(DaysBefore(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+        FKeepFrom(DaysBefore(QDateTime::currentDateTime().toString(TimeFormat),
                              resentDays)) {
     FOk = FInsert.prepare(CopySQL) && FResent.prepare(ResentSQL);
   }

@@ -8,6 +8,9 @@
 
 namespace calls::journalsql {
 
+// The journal's times: local, as text that sorts.
+inline const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
 // The journal's one table. SITU: 0 waiting, 1 delivered (HORA_ENTR: the host's commit), 2 set aside
 // after repeated refusals (MOTI: the server's text), 3 a line that is no call. DUVI: a commit was
 // under way, so the host may hold the call already. RECU, HORA_TENT: counted refusals and the last.
