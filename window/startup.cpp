@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "instancelock.h"
 #include "journal.h"
@@ -50,7 +51,7 @@ QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recove
 }
 
 int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
-              const TStartupReport& report) {
+              const capture::TSiteSettings& line, const TStartupReport& report) {
   TInstanceLock lock(journalPath);
   if (!lock.Take()) {
     report(lock.HeldElsewhere()
@@ -68,22 +69,24 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
   // Frees itself when closed; the loop ends with the last window.
   auto* fmtCall = new TfmtCall(std::move(journal), journalPath, settings, ShowErrorBox, AskToCloseAnyway,
                                options.LineFiles);
+  fmtCall->UseLine(line);
   fmtCall->show();
   OnStopSignal(*fmtCall, [fmtCall](const QString& signal) { fmtCall->EndOnRequest(signal); });
   if (options.Connect) QTimer::singleShot(0, fmtCall, &TfmtCall::ConnectUnattended);
   return QApplication::exec();
 }
 
-// A bad value stops the start: the logger would otherwise read a line nobody chose. Keys the program
-// does not know are only noted.
-bool LineSettingsUsable(const capture::TSettingsFiles& files, TStateHistory& history, const TStartupReport& report) {
+// The site's line, read before the journal is touched: a bad value stops the start, since the logger
+// would otherwise read a line nobody chose. Keys the program does not know are only noted.
+std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files, TStateHistory& history,
+                                               const TStartupReport& report) {
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
   for (const QString& warning : read.Warnings) history.Note(warning);
-  if (read.Ok()) return true;
+  if (read.Ok()) return read.Settings;
   report(QStringLiteral("A configuração da linha tem valores inválidos:\n%1\nCorrija o arquivo ou use "
                         "\"logchamadas --configurar\".")
              .arg(read.ErrorMessage()));
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -93,9 +96,8 @@ int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath,
   calls::KeepRowDetailOutOfQtMessages();
   TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
-  const int status = LineSettingsUsable(options.LineFiles, history, report)
-                         ? RunWindow(settings, journalPath, options, report)
-                         : 1;
+  const std::optional<capture::TSiteSettings> line = SiteLine(options.LineFiles, history, report);
+  const int status = line ? RunWindow(settings, journalPath, options, *line, report) : 1;
   history.Note(QStringLiteral("fim"));
   return status;
 }

@@ -118,10 +118,9 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   FGridModel->setSourceModel(FList.get());
   BindCallGrid(*ui->gr, *FGridModel);
   BindWorker();
-  // Start-up has already told what the files say.
-  LoadLine(false);
+  // The program's own line until start-up or Conectar puts the site's on it.
+  UseLine({});
   ShowStatus();
-  ShowLine();
   // At log-out or shut-down the window is closed with nobody to answer a box.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
     FSessionEnding = true;
@@ -259,27 +258,28 @@ void TfmtCall::FormShow() {
   ui->gr->setFocus();
 }
 
-bool TfmtCall::LoadLine(bool tell) {
+void TfmtCall::UseLine(const capture::TSiteSettings& line) {
+  capture::ApplyToLine(line, *FRouter, *SP);
+  FCycle->SetSilenceLimit(std::chrono::hours(line.SilenceHours));
+  ReadTimer->setInterval(capture::ReadInterval(line.Speed));
+  ShowLine();
+}
+
+bool TfmtCall::LoadLine() {
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(FLineFiles);
-  if (tell) {
-    for (const QString& text : read.Warnings + read.Errors) FHistory->Note(text);
-  }
+  for (const QString& text : read.Warnings + read.Errors) FHistory->Note(text);
   if (!read.Ok()) {
-    if (tell) {
-      FErrorBox(*this, QStringLiteral("A configuração da linha tem valores inválidos; a porta não foi aberta.\n\n%1")
-                           .arg(read.ErrorMessage()));
-    }
+    FErrorBox(*this, QStringLiteral("A configuração da linha tem valores inválidos; a porta não foi aberta.\n\n%1")
+                         .arg(read.ErrorMessage()));
     return false;
   }
-  capture::ApplyToLine(read.Settings, *FRouter, *SP);
-  FCycle->SetSilenceLimit(std::chrono::hours(read.Settings.SilenceHours));
-  ReadTimer->setInterval(capture::ReadInterval(read.Settings.Speed));
+  UseLine(read.Settings);
   return true;
 }
 
 void TfmtCall::bb08Click() {
   // The operator may have changed the line while disconnected: the files are read again.
-  if (!LoadLine(true)) return;
+  if (!LoadLine()) return;
   if (!FCycle->Connect(false)) {
     ShowLine();  // the tool tip names the line that did not open
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));

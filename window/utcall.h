@@ -66,6 +66,8 @@ class TfmtCall : public QWidget {
   void bb08Click();
   // The unattended start's connect: no box; a port that does not open is tried again every 2 s.
   void ConnectUnattended();
+  // The site's line as start-up read it from the files; each Conectar reads them again.
+  void UseLine(const capture::TSiteSettings& line);
   // The system asks the program to end (signal names how): closed as at the end of a session, with
   // what the driver holds journaled and no box.
   void EndOnRequest(const QString& signal);
@@ -84,8 +86,8 @@ class TfmtCall : public QWidget {
   void ShowStatus();
   void ShowLine();
   // Reads the line's settings files and puts them on the line; with a bad value, tells the operator
-  // (when told to) and leaves the line as it was.
-  bool LoadLine(bool tell);
+  // and leaves the line as it was.
+  bool LoadLine();
   // False when lines the journal could not take would be lost and the operator chose to stay.
   bool MayClose();
   // How many received lines wait in memory, and why.

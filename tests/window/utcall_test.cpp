@@ -97,7 +97,8 @@ class TFmtCallRig {
     Destroyed();
   }
 
-  // Builds the window over a fresh journal (or the one named) and shows it; FormShow runs here.
+  // Builds the window over a fresh journal (or the one named) on the line the files name, and shows
+  // it; FormShow runs here.
   void Show(const calls::TStoreSettings& settings, QString path = {}, const capture::TSettingsFiles& lineFiles = {}) {
     static int journals = 0;
     if (path.isEmpty()) path = Folder().filePath(QStringLiteral("journal-%1.sqlite").arg(++journals));
@@ -111,6 +112,8 @@ class TFmtCallRig {
           return CloseAnyway;
         },
         lineFiles);
+    // The line as start-up reads it.
+    fmtCall->UseLine(capture::ReadSiteSettings(lineFiles).Settings);
     fmtCall->show();
     QApplication::setActiveWindow(fmtCall);
     if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
