@@ -14,12 +14,33 @@ QString HistoryLine(const QDateTime& when, const QString& text) {
   return QStringLiteral("%1 logchamadas: %2").arg(when.toString(Qt::ISODate), text);
 }
 
-std::optional<QString> HostChange(const calls::THostStatus& before, const calls::THostStatus& now) {
+namespace {
+
+// A statement that began to fail (its text and the driver's words) or works again.
+void TroubleChange(QStringList& changes, const calls::THostTrouble& before, const calls::THostTrouble& now,
+                   const QString& failing, const QString& working) {
+  if (!now.Error.isEmpty() && before.Error.isEmpty()) changes << failing.arg(now.Error);
+  if (now.Error.isEmpty() && !before.Error.isEmpty()) changes << working;
+}
+
+}  // namespace
+
+QStringList HostChanges(const calls::THostStatus& before, const calls::THostStatus& now) {
+  QStringList changes;
   const bool wasDown = before.Tried && !before.Reachable;
   const bool isDown = now.Tried && !now.Reachable;
-  if (isDown && !wasDown) return QStringLiteral("banco de dados inacessível: %1").arg(now.Error);
-  if (wasDown && now.Reachable) return QStringLiteral("banco de dados de volta");
-  return std::nullopt;
+  if (isDown && !wasDown) changes << QStringLiteral("banco de dados inacessível: %1").arg(now.Error);
+  if (wasDown && now.Reachable) changes << QStringLiteral("banco de dados de volta");
+  TroubleChange(changes, before.Stamp, now.Stamp,
+                QStringLiteral("hora da última transmissão (TBPARA) não gravada: %1"),
+                QStringLiteral("hora da última transmissão gravada de novo"));
+  TroubleChange(changes, before.Clock, now.Clock,
+                QStringLiteral("data do servidor não lida, vale a deste computador: %1"),
+                QStringLiteral("data do servidor lida de novo"));
+  TroubleChange(changes, before.DayList, now.DayList,
+                QStringLiteral("lista do dia não lida, a grade mostra o diário local: %1"),
+                QStringLiteral("lista do dia lida de novo"));
+  return changes;
 }
 
 QStringList LineChanges(const capture::TLineStatus& before, const capture::TLineStatus& now) {
@@ -63,7 +84,7 @@ void TStateHistory::Note(const QString& text) {
 }
 
 void TStateHistory::Host(const calls::THostStatus& status) {
-  if (const std::optional<QString> change = HostChange(FHost, status)) Note(*change);
+  for (const QString& change : HostChanges(FHost, status)) Note(change);
   FHost = status;
 }
 

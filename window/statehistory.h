@@ -5,8 +5,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
-#include <optional>
 
 #include "linestatus.h"
 #include "storeworker.h"
@@ -21,9 +21,10 @@ void WriteToStandardError(const QString& line);
 // "2026-12-09T10:20:00-03:00 logchamadas: text".
 QString HistoryLine(const QDateTime& when, const QString& text);
 
-// The database's state changes as the worker reports them: unreachable, back. The one place that
+// The database's state changes as the worker reports them: unreachable, back; a statement besides
+// delivery (the stamp, the server's date, the day's list) failing, working again. The one place that
 // maps THostStatus to history lines.
-std::optional<QString> HostChange(const calls::THostStatus& before, const calls::THostStatus& now);
+QStringList HostChanges(const calls::THostStatus& before, const calls::THostStatus& now);
 // The line's: port lost (or not opening), port back, lines unreadable, readable again, silent past the
 // site's limit, lines again.
 QStringList LineChanges(const capture::TLineStatus& before, const capture::TLineStatus& now);

@@ -21,11 +21,19 @@ calls::THostStatus Host(bool tried, bool reachable, const char* error = "") {
   return status;
 }
 
+// Reached, with the stamp and the day's list failing as given.
+calls::THostStatus Troubled(const char* stamp, const char* dayList) {
+  calls::THostStatus status = Host(true, true);
+  status.Stamp.Error = QString::fromUtf8(stamp);
+  status.DayList.Error = QString::fromUtf8(dayList);
+  return status;
+}
+
 TEST(StateHistory, DatabaseChanges) {
   const struct {
     const char* Name;
     calls::THostStatus Before, Now;
-    QString Line;  // empty: none
+    QString Lines;  // one a line; empty: none
   } cases[] = {
       {"reached at the first try", Host(false, false), Host(true, true), ""},
       {"not reached at the first try", Host(false, false), Host(true, false, "timeout"),
@@ -33,10 +41,15 @@ TEST(StateHistory, DatabaseChanges) {
       {"lost", Host(true, true), Host(true, false, "08S01"), "banco de dados inacessível: 08S01"},
       {"still lost, another error", Host(true, false, "a"), Host(true, false, "b"), ""},
       {"back", Host(true, false, "a"), Host(true, true), "banco de dados de volta"},
+      {"two reads begin to fail", Host(true, true), Troubled("lock timeout", "permission denied"),
+       "hora da última transmissão (TBPARA) não gravada: lock timeout\n"
+       "lista do dia não lida, a grade mostra o diário local: permission denied"},
+      {"still failing, another error", Troubled("a", ""), Troubled("b", ""), ""},
+      {"the stamp works again", Troubled("a", "b"), Troubled("", "b"), "hora da última transmissão gravada de novo"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    EXPECT_EQ(HostChange(c.Before, c.Now).value_or(QString()), c.Line);
+    EXPECT_EQ(HostChanges(c.Before, c.Now).join(QLatin1Char('\n')), c.Lines);
   }
 }
 
