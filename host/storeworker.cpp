@@ -119,7 +119,9 @@ bool TStoreWorker::Reach() {
   if (FStore->IsConnected()) return true;
   if (!FConnectRetry.Due()) return false;
   if (FStore->Connect()) {
-    // Back (or there at last): the operator sees the waiting calls counted before they go in.
+    // Back (or there at last): the operator sees the waiting calls counted before they go in, and
+    // no longer the failure to connect.
+    FStatus.Error.clear();
     Report();
     return true;
   }

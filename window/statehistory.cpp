@@ -31,6 +31,12 @@ QStringList HostChanges(const calls::THostStatus& before, const calls::THostStat
   const bool isDown = now.Tried && !now.Reachable;
   if (isDown && !wasDown) changes << QStringLiteral("banco de dados inacessível: %1").arg(now.Error);
   if (wasDown && now.Reachable) changes << QStringLiteral("banco de dados de volta");
+  // Reached, delivery failing: refused or unanswered inserts, or the journal.
+  if (before.Reachable && now.Reachable) {
+    if (before.Error.isEmpty() && !now.Error.isEmpty())
+      changes << QStringLiteral("entrega de chamadas falhando: %1").arg(now.Error);
+    if (!before.Error.isEmpty() && now.Error.isEmpty()) changes << QStringLiteral("entrega de chamadas normal de novo");
+  }
   TroubleChange(changes, before.Stamp, now.Stamp,
                 QStringLiteral("hora da última transmissão (TBPARA) não gravada: %1"),
                 QStringLiteral("hora da última transmissão gravada de novo"));

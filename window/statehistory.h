@@ -21,8 +21,9 @@ void WriteToStandardError(const QString& line);
 // "2026-12-09T10:20:00-03:00 logchamadas: text".
 QString HistoryLine(const QDateTime& when, const QString& text);
 
-// The database's state changes as the worker reports them: unreachable, back; a statement besides
-// delivery (the stamp, the server's date, the day's list) failing, working again. The one place that
+// The database's state changes as the worker reports them: unreachable, back; delivery failing while
+// the server is reached, working again; a statement besides delivery (the stamp, the server's date,
+// the day's list) failing, working again. The one place that
 // maps THostStatus to history lines.
 QStringList HostChanges(const calls::THostStatus& before, const calls::THostStatus& now);
 // The line's: port lost (or not opening), port back, lines unreadable, readable again, silent past the

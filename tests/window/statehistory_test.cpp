@@ -41,6 +41,9 @@ TEST(StateHistory, DatabaseChanges) {
       {"lost", Host(true, true), Host(true, false, "08S01"), "banco de dados inacessível: 08S01"},
       {"still lost, another error", Host(true, false, "a"), Host(true, false, "b"), ""},
       {"back", Host(true, false, "a"), Host(true, true), "banco de dados de volta"},
+      {"reached, calls refused", Host(true, true), Host(true, true, "violates check"),
+       "entrega de chamadas falhando: violates check"},
+      {"calls taken again", Host(true, true, "violates check"), Host(true, true), "entrega de chamadas normal de novo"},
       {"two reads begin to fail", Host(true, true), Troubled("lock timeout", "permission denied"),
        "hora da última transmissão (TBPARA) não gravada: lock timeout\n"
        "lista do dia não lida, a grade mostra o diário local: permission denied"},
