@@ -52,7 +52,7 @@ QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recove
 
 int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const capture::TSiteSettings& line, const TStartupReport& report) {
-  TInstanceLock lock(journalPath);
+  service::TInstanceLock lock(journalPath);
   if (!lock.Take()) {
     report(lock.HeldElsewhere()
                ? QStringLiteral("O logchamadas já está em execução neste computador.")
@@ -78,7 +78,8 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
 
 // The site's line, read before the journal is touched: a bad value stops the start, since the logger
 // would otherwise read a line nobody chose. Keys the program does not know are only noted.
-std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files, TStateHistory& history,
+std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files,
+                                               service::TStateHistory& history,
                                                const TStartupReport& report) {
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
   for (const QString& warning : read.Warnings) history.Note(warning);
@@ -94,7 +95,7 @@ std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& fi
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
   calls::KeepRowDetailOutOfQtMessages();
-  TStateHistory history;
+  service::TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
   const std::optional<capture::TSiteSettings> line = SiteLine(options.LineFiles, history, report);
   const int status = line ? RunWindow(settings, journalPath, options, *line, report) : 1;

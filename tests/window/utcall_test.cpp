@@ -534,7 +534,7 @@ class TfmtCallTest : public QObject {
     QFile file(lockPath);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(left) == left.size());
     file.close();
-    TInstanceLock lock(TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite")));
+    service::TInstanceLock lock(TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite")));
     QVERIFY(lock.Take());
   }
 
@@ -749,20 +749,21 @@ class TfmtCallTest : public QObject {
   void LogPanel() {
     QListView memo;
     memo.resize(426, 110);
-    TMemoLog log(memo);
+    service::TLogLines log;
+    TMemoLog panel(memo, log);
     memo.show();
     const QAbstractItemModel& lines = *memo.model();
     const QString call = QString::fromStdString(
         CallLine("05/03/2409:30:15", "2041", "01133334444", "4321", "07", "00:02:15").substr(0, 76));
-    for (int i = 0; i < MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
-    QCOMPARE(lines.rowCount(), MaxLogLines);
+    for (int i = 0; i < service::MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
+    QCOMPARE(lines.rowCount(), service::MaxLogLines);
     QCOMPARE(lines.index(1, 0).data().toString(), call);
     const int textMargins = 2 * (memo.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &memo) + 1);
     QVERIFY(memo.visualRect(lines.index(1, 0)).width() >= memo.fontMetrics().horizontalAdvance(call) + textMargins);
 
     log.AppendLine(QStringLiteral("Última linha"));
-    QCOMPARE(lines.rowCount(), MaxLogLines - MaxLogLines / 10 + 1);
-    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(MaxLogLines / 10));
+    QCOMPARE(lines.rowCount(), service::MaxLogLines - service::MaxLogLines / 10 + 1);
+    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(service::MaxLogLines / 10));
     QCOMPARE(lines.index(lines.rowCount() - 1, 0).data().toString(), QStringLiteral("Última linha"));
     QVERIFY(memo.verticalScrollBar()->value() < memo.verticalScrollBar()->maximum());
     QTRY_COMPARE(memo.verticalScrollBar()->value(), memo.verticalScrollBar()->maximum());

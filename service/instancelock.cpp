@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace window {
+namespace service {
 
 TInstanceLock::TInstanceLock(const QString& journalPath) : FLock(journalPath + QStringLiteral(".lock")) {
   QDir().mkpath(QFileInfo(journalPath).absolutePath());
@@ -27,4 +27,4 @@ bool TInstanceLock::Take() {
   return false;
 }
 
-}  // namespace window
+}  // namespace service

@@ -4,7 +4,7 @@
 
 #include "statuscolours.h"
 
-namespace window {
+namespace service {
 
 namespace {
 
@@ -73,4 +73,4 @@ TStatusView LineView(const capture::TLineStatus& line) {
   return view;
 }
 
-}  // namespace window
+}  // namespace service
