@@ -10,6 +10,8 @@
 #include "instancelock.h"
 #include "journal.h"
 #include "rowdetail.h"
+#include "serviceplace.h"
+#include "serviceview.h"
 #include "statehistory.h"
 #include "stopsignals.h"
 #include "storesettings.h"
@@ -76,6 +78,15 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
   return QApplication::exec();
 }
 
+// The window as the view of the service that answers at its socket: no port, no journal of its own;
+// closing it leaves the service running.
+int RunView(std::unique_ptr<service::TServiceView> view) {
+  auto* fmtCall = new TfmtCall(std::move(view));
+  fmtCall->show();
+  OnStopSignal(*fmtCall, [fmtCall](const QString& signal) { fmtCall->EndOnRequest(signal); });
+  return QApplication::exec();
+}
+
 // The site's line, read before the journal is touched: a bad value stops the start, since the logger
 // would otherwise read a line nobody chose. Keys the program does not know are only noted.
 std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files,
@@ -97,6 +108,13 @@ int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath,
   calls::KeepRowDetailOutOfQtMessages();
   service::TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
+  auto view = std::make_unique<service::TServiceView>(service::ServiceSocketName());
+  if (view->Reach(ServiceAnswerLimit)) {
+    const int status = RunView(std::move(view));
+    history.Note(QStringLiteral("fim"));
+    return status;
+  }
+  view.reset();
   const std::optional<capture::TSiteSettings> line = SiteLine(options.LineFiles, history, report);
   const int status = line ? RunWindow(settings, journalPath, options, *line, report) : 1;
   history.Note(QStringLiteral("fim"));
