@@ -19,6 +19,8 @@ class TServiceView final : public TLogger {
   static constexpr std::chrono::seconds RetryInterval{2};
 
   explicit TServiceView(QString socketName, QObject* parent = nullptr);
+  // The socket closing as it goes is no service lost.
+  ~TServiceView() override { FSocket.disconnect(this); }
 
   // Waits at most limit for a service at the socket to greet: false when none answers.
   bool Reach(std::chrono::milliseconds limit);

@@ -120,6 +120,8 @@ TfmtCall::TfmtCall(std::unique_ptr<service::TLogger> logger, TErrorBox errorBox,
 }
 
 TfmtCall::~TfmtCall() {
+  // What the logger says as it ends reaches no half-destroyed window.
+  FLogger->disconnect(this);
   // The views outlive the models as child widgets: unbind them before the models go.
   ui->gr->setModel(nullptr);
   ui->Memo1->setModel(nullptr);
