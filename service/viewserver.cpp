@@ -26,6 +26,10 @@ TViewServer::TViewServer(TLogger& logger, TStateHistory& history, QObject* paren
   BindModels();
 }
 
+TViewServer::~TViewServer() {
+  for (const auto& [view, state] : FViews) view->disconnect(this);
+}
+
 bool TViewServer::Listen(const QString& name) {
   // A socket file left by a service that was killed answers nobody: it is removed. One that answers
   // belongs to a running service.

@@ -22,6 +22,8 @@ class TViewServer : public QObject {
   static constexpr qint64 MaxBacklog = 4 << 20;
 
   TViewServer(TLogger& logger, TStateHistory& history, QObject* parent = nullptr);
+  // The server deletes the views' sockets as it goes: they must not reach this half-destroyed.
+  ~TViewServer() override;
 
   // False when another service answers at name already, or the name cannot be used; Error() says why.
   bool Listen(const QString& name);
