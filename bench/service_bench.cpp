@@ -14,9 +14,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "appfonts.h"
 #include "benchsupport.h"
 #include "hostdatabase.h"
+#include "offscreenmain.h"
 #include "ptypair.h"
 #include "serviceview.h"
 #include "utcall.h"
@@ -100,21 +100,10 @@ void Run(long count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QTemporaryDir runtime;
-  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  window::InstallFontSubstitutes();
-  bench::PrintMachine();
-  const QStringList args = application.arguments().mid(1);
-  const long count = args.size() == 2 && args[0] == QLatin1String("--count") ? args[1].toLong() : 60;
-  if (count <= 0 || (!args.isEmpty() && args.size() != 2))
-    Fail(QStringLiteral("usage: service_bench [--count N]"));
-  try {
+  return bench::OffScreenMain(argc, argv, "service_bench", [](const QStringList& args) {
+    const long count = args.size() == 2 && args[0] == QLatin1String("--count") ? args[1].toLong() : 60;
+    if (count <= 0 || (!args.isEmpty() && args.size() != 2))
+      Fail(QStringLiteral("usage: service_bench [--count N]"));
     Run(count);
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "service_bench: %s\n", error.what());
-    return 1;
-  }
-  return 0;
+  });
 }
