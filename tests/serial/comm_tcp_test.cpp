@@ -2,8 +2,11 @@
 // never waits, reading what arrives, and each way a connection fails.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "comm_tcp.h"
@@ -58,13 +61,13 @@ TEST(TcpAddress, WellFormedNamesOnlyAndOnlyThoseOpen) {
       {"TCP://pabx.example:1", "pabx.example", "1"},
       {"tcp://[::1]:65535", "::1", "65535"},
       {"tcp://", nullptr, nullptr},
-      {"tcp://pabx", nullptr, nullptr},          // no port
-      {"tcp://:4001", nullptr, nullptr},         // no host
-      {"tcp://pabx:0", nullptr, nullptr},        // out of range
+      {"tcp://pabx", nullptr, nullptr},    // no port
+      {"tcp://:4001", nullptr, nullptr},   // no host
+      {"tcp://pabx:0", nullptr, nullptr},  // out of range
       {"tcp://pabx:65536", nullptr, nullptr},
       {"tcp://pabx:99999999999", nullptr, nullptr},
       {"tcp://pabx:40x1", nullptr, nullptr},
-      {"tcp://::1:4001", nullptr, nullptr},      // IPv6 without brackets
+      {"tcp://::1:4001", nullptr, nullptr},  // IPv6 without brackets
       {"tcp://pa bx:4001", nullptr, nullptr},
       {"tcp://pabx:4001/caminho", nullptr, nullptr},
       {"udp://pabx:4001", nullptr, nullptr},
@@ -156,6 +159,42 @@ TEST_F(TcpLine, AConnectWithoutAnswerFailsAtTheTimeOut) {
   EXPECT_EQ(Waiting(line), 0);
   EXPECT_EQ(FailureOf(line), "sem resposta em 1 s");
   EXPECT_TRUE(comm->Close(line));
+}
+
+// A name server that does not answer holds one look-up however often the line is opened again: past the
+// time-out an open fails at once, and the answer, once it comes, serves the next open.
+TEST_F(TcpLine, OneLookUpAtATimeForAName) {
+  testsupport::TLoopbackServer server;
+  std::mutex lock;
+  std::condition_variable answered;
+  bool answer = false;
+  std::atomic<int> lookUps = 0;
+  comm = serial::MakeTcpCommLayer(1s, [&](const std::string&, const std::string& port,
+                                          std::vector<serial::net::TAddress>& addresses, std::string& error) {
+    ++lookUps;
+    std::unique_lock held(lock);
+    answered.wait(held, [&] { return answer; });
+    return serial::net::Resolve("127.0.0.1", port, true, addresses, error);
+  });
+  const std::string name = "tcp://pabx.example:" + std::to_string(server.Port());
+  const TCommHandle first = comm->Open(name);
+  const TCommHandle second = comm->Open(name);
+  EXPECT_TRUE(comm->Connecting(second));
+  EXPECT_EQ(FailureOf(first), "a consulta do nome não respondeu em 1 s");
+  EXPECT_EQ(FailureOf(second), "a consulta do nome não respondeu em 1 s");
+  EXPECT_EQ(comm->Open(name), serial::InvalidCommHandle);
+  EXPECT_EQ(comm->LastErrorText(), "a consulta do nome não respondeu em 1 s");
+  {
+    std::lock_guard held(lock);
+    answer = true;
+  }
+  answered.notify_all();
+  TCommHandle third = serial::InvalidCommHandle;
+  ASSERT_TRUE(Eventually([&] { return (third = comm->Open(name)) != serial::InvalidCommHandle; }));
+  EXPECT_TRUE(Eventually([&] { return !comm->Connecting(third); }));
+  EXPECT_TRUE(server.Accept());
+  EXPECT_EQ(Waiting(third), 0);
+  EXPECT_EQ(lookUps, 1);
 }
 
 TEST_F(TcpLine, AnUnknownHostFailsAndSaysSo) {
