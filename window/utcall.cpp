@@ -19,11 +19,11 @@
 #include "lineport.h"
 #include "linestatusview.h"
 #include "memolog.h"
+#include "statehistory.h"
+#include "statusline.h"
 #include "readwatch.h"
 #include "receivecycle.h"
 #include "serialport.h"
-#include "statehistory.h"
-#include "statusline.h"
 #include "ui_utcall.h"
 
 namespace window {
@@ -70,8 +70,7 @@ void ShowErrorBox(QWidget& parent, const QString& text) {
 }
 
 bool AskToCloseAnyway(QWidget& parent, const QString& text) {
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Log de chamadas"), text, QMessageBox::NoButton,
-                  &parent);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Log de chamadas"), text, QMessageBox::NoButton, &parent);
   QPushButton* stay = box.addButton(QStringLiteral("Continuar aberto"), QMessageBox::RejectRole);
   box.addButton(QStringLiteral("Fechar assim mesmo"), QMessageBox::DestructiveRole);
   box.setDefaultButton(stay);
@@ -113,8 +112,7 @@ TfmtCall::TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& jour
   SP = std::move(line.Port);
   FRouter = line.Router;
   FLog = std::make_unique<TMemoLog>(*ui->Memo1);
-  FCycle = std::make_unique<capture::TReceiveCycle>(*SP, *line.Watch, *FJournal, *FList, *FHost, *FLog,
-                                                    LocalClock);
+  FCycle = std::make_unique<capture::TReceiveCycle>(*SP, *line.Watch, *FJournal, *FList, *FHost, *FLog, LocalClock);
   SP->AfterReceive = [this](serial::TSerialPort&, std::string text) { FCycle->SPAfterReceive(text); };
   FGridModel = std::make_unique<TCallGridModel>();
   FGridModel->setSourceModel(FList.get());
@@ -188,11 +186,10 @@ void TfmtCall::BindWorker() {
     ShowStatus();
   });
   statementWatch->start(capture::TimerInterval);
-  connect(FList.get(), &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex&, int first, int last) {
-            FStatus->AddWaiting(last - first + 1);
-            ShowStatus();
-          });
+  connect(FList.get(), &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+    FStatus->AddWaiting(last - first + 1);
+    ShowStatus();
+  });
 }
 
 void TfmtCall::ShowStatus() {
@@ -239,10 +236,9 @@ bool TfmtCall::MayClose() {
   ShowLine();
   // At the end of a session nobody answers a box: the history says what was lost.
   if (FCycle->Unwritten() == 0 || FSessionEnding || qApp->isSavingSession()) return true;
-  return FCloseQuestion(*this,
-                        UnwrittenText() + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o "
-                                                         "programa aberto, são gravadas assim que o "
-                                                         "diário puder ser gravado."));
+  return FCloseQuestion(*this, UnwrittenText() + QStringLiteral("\n\nFechando agora, elas se perdem. Mantendo o "
+                                                                "programa aberto, são gravadas assim que o "
+                                                                "diário puder ser gravado."));
 }
 
 QString TfmtCall::UnwrittenText() const {
@@ -273,9 +269,8 @@ bool TfmtCall::LoadLine() {
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(FLineFiles);
   for (const QString& text : read.Warnings + read.Errors) FHistory->Note(text);
   if (!read.Ok()) {
-    FErrorBox(*this,
-              QStringLiteral("A configuração da linha tem valores inválidos; a porta não foi aberta.\n\n%1")
-                  .arg(read.ErrorMessage()));
+    FErrorBox(*this, QStringLiteral("A configuração da linha tem valores inválidos; a porta não foi aberta.\n\n%1")
+                         .arg(read.ErrorMessage()));
     return false;
   }
   UseLine(read.Settings);
@@ -290,7 +285,7 @@ void TfmtCall::bb08Click() {
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
-  // Connected either way; a TCP line still connecting beeps not yet: the line row follows it.
+  // A TCP line still connecting enters the connected mode too; the beep waits for an open line.
   FState.PortOpened();
   ShowState();
   ShowLine();

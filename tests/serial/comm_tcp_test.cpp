@@ -61,13 +61,13 @@ TEST(TcpAddress, WellFormedNamesOnlyAndOnlyThoseOpen) {
       {"TCP://pabx.example:1", "pabx.example", "1"},
       {"tcp://[::1]:65535", "::1", "65535"},
       {"tcp://", nullptr, nullptr},
-      {"tcp://pabx", nullptr, nullptr},    // no port
-      {"tcp://:4001", nullptr, nullptr},   // no host
-      {"tcp://pabx:0", nullptr, nullptr},  // out of range
+      {"tcp://pabx", nullptr, nullptr},          // no port
+      {"tcp://:4001", nullptr, nullptr},         // no host
+      {"tcp://pabx:0", nullptr, nullptr},        // out of range
       {"tcp://pabx:65536", nullptr, nullptr},
       {"tcp://pabx:99999999999", nullptr, nullptr},
       {"tcp://pabx:40x1", nullptr, nullptr},
-      {"tcp://::1:4001", nullptr, nullptr},  // IPv6 without brackets
+      {"tcp://::1:4001", nullptr, nullptr},      // IPv6 without brackets
       {"tcp://pa bx:4001", nullptr, nullptr},
       {"tcp://pabx:4001/caminho", nullptr, nullptr},
       {"udp://pabx:4001", nullptr, nullptr},
