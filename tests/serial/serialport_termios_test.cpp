@@ -27,11 +27,7 @@ TEST(SerialPortOnTermios, EachSettingReachesItsTermiosBits) {
       {"pcOdd", [](P p) { p.SetParityType(TParityType::pcOdd); }, line | PARENB | PARODD, 0},
       {"pcMark", [](P p) { p.SetParityType(TParityType::pcMark); }, line | PARENB | PARODD | CMSPAR, 0},
       {"pcSpace", [](P p) { p.SetParityType(TParityType::pcSpace); }, line | PARENB | CMSPAR, 0},
-      {"sbOnePtFive with db5",
-       [](P p) {
-         p.SetDataBits(TDataBits::db5);
-         p.SetStopBits(TStopBits::sbOnePtFive);
-       },
+      {"sbOnePtFive with db5", [](P p) { p.SetDataBits(TDataBits::db5), p.SetStopBits(TStopBits::sbOnePtFive); },
        B9600 | CS5 | CSTOPB, 0},
       {"sbTwo", [](P p) { p.SetStopBits(TStopBits::sbTwo); }, line | CSTOPB, 0},
       {"fcXON_XOFF", [](P p) { p.SetFlowControl(TFlowControl::fcXON_XOFF); }, line, IXON | IXOFF},

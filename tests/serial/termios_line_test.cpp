@@ -41,12 +41,7 @@ TEST(TermiosLine, ValuesBecomeTheirControlBitsAndComeBack) {
       {"5 data bits", [](L l) { l.ByteSize = 5; }, CSIZE, CS5},
       {"7 data bits", [](L l) { l.ByteSize = 7; }, CSIZE, CS7},
       {"one stop bit", [](L l) { l.StopBits = 0; }, CSTOPB, 0},
-      {"one and a half, with 5 data bits",
-       [](L l) {
-         l.StopBits = 1;
-         l.ByteSize = 5;
-       },
-       CSTOPB | CSIZE, CSTOPB | CS5},
+      {"one and a half, with 5 data bits", [](L l) { l.StopBits = 1, l.ByteSize = 5; }, CSTOPB | CSIZE, CSTOPB | CS5},
       {"two stop bits", [](L l) { l.StopBits = 2; }, CSTOPB, CSTOPB},
   };
   for (const auto& c : cases) {
