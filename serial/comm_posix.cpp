@@ -70,7 +70,7 @@ class TPosixCommLayer final : public TCommLayer {
 
   bool GetState(TCommHandle handle, TLineSettings& settings) override {
     termios2 t{};
-    if (!ReadTermios(Descriptor(handle), t)) return false;
+    if (!ReadTermios(Descriptor(handle), t)) return Failed();
     settings = FromTermios(t, Kept(handle));
     return true;
   }
@@ -78,7 +78,12 @@ class TPosixCommLayer final : public TCommLayer {
   bool SetState(TCommHandle handle, const TLineSettings& settings) override {
     const int fd = Descriptor(handle);
     termios2 t{};
-    if (!ReadTermios(fd, t) || !ToTermios(settings, t) || ::ioctl(fd, TCSETS2, &t) != 0) return false;
+    if (!ReadTermios(fd, t)) return Failed();
+    if (!ToTermios(settings, t)) {
+      FLastError = "o Linux não aceita esta configuração (5 a 8 bits de dados; 1,5 bit de parada só com 5)";
+      return false;
+    }
+    if (::ioctl(fd, TCSETS2, &t) != 0) return Failed();
     FKept[fd] = settings;
     return true;
   }

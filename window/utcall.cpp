@@ -285,19 +285,20 @@ void TfmtCall::bb08Click() {
     FErrorBox(*this, QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
+  // A TCP line still connecting enters the connected mode too; the beep waits for an open line.
   FState.PortOpened();
   ShowState();
   ShowLine();
-  QApplication::beep();
+  if (FCycle->Line().Port == capture::TPortState::psOpen) QApplication::beep();
 }
 
 void TfmtCall::ConnectUnattended() {
-  const bool opened = FCycle->Connect(true);
+  FCycle->Connect(true);
   // Connected either way: the logger keeps trying the port, and the status line says so.
   FState.PortOpened();
   ShowState();
   ShowLine();
-  if (opened) QApplication::beep();
+  if (FCycle->Line().Port == capture::TPortState::psOpen) QApplication::beep();
 }
 
 void TfmtCall::bb05Click() {

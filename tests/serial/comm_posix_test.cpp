@@ -65,7 +65,7 @@ TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
   EXPECT_EQ(line.ByteSize, 8);
 
   line.BaudRate = 14400;
-  line.StopBits = 1;  // one and a half: CSTOPB on the line, the half remembered
+  line.StopBits = 2;
   line.XonLim = 100;
   line.XoffLim = 300;
   line.ErrorChar = '?';
