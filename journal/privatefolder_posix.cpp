@@ -32,8 +32,9 @@ bool MakePrivate(const QString& folder, const QString& prefix, QString& error) {
     return false;
   }
   if (!SetMode(dir.absolutePath(), S_IRWXU, error)) return false;
+  // Never through a link: chmod would change whatever it points at.
   for (const QString& name :
-       dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
+       dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
     if (!SetMode(dir.filePath(name), S_IRUSR | S_IWUSR, error)) return false;
   }
   return true;

@@ -9,7 +9,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 
 #include "comm.h"
@@ -128,15 +127,13 @@ TEST_F(CommPosix, APortAnotherProgramHoldsDoesNotOpen) {
   EXPECT_TRUE(port.OpenPort());
 }
 
-// A logger killed while it held the line, the far end (socat, ser2net) still open: its restart as a
-// normal user gets the line back. A flag set on the pseudo-terminal would outlive the process, and only
-// root gets past it. Run as root, the two processes run as "nobody".
+// Killed while it held a pseudo-terminal whose master stays open (socat, ser2net), a normal user's
+// restart gets the line back (a TIOCEXCL would outlive the process). Run as root, both run as "nobody".
 TEST_F(CommPosix, APortAKilledLoggerHeldOpensAgainForANormalUser) {
   const passwd* user = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
   if (::geteuid() == 0 && (user == nullptr || ::chmod(pty.SlavePath().c_str(), 0666) != 0))
     GTEST_SKIP() << "no normal user to run as";
-  // The open's outcome as the exit status; killed while it holds the line when asked.
-  const auto openAsUser = [&](bool killed) {
+  const auto openAsUser = [&](bool killed) {  // the open's outcome as the exit status
     const pid_t child = ::fork();
     if (child == 0) {
       if (user != nullptr && (::setgid(user->pw_gid) != 0 || ::setuid(user->pw_uid) != 0)) ::_exit(2);
