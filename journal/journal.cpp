@@ -11,6 +11,7 @@
 #include "journalrecovery.h"
 #include "journalsql.h"
 #include "journaltail.h"
+#include "privatefolder.h"
 
 namespace calls {
 
@@ -99,16 +100,13 @@ bool TJournal::Open(const QString& path, bool setAsideDamaged) {
   FPath = path;
   FSetAside.clear();
   FRecovered = {};
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return Fail(QStringLiteral("folder cannot be made"));
+  const QFileInfo file(path);
+  QString error;
+  if (!MakePrivate(file.absolutePath(), file.fileName(), error)) return Fail(error);
   for (int attempt = 0; attempt < 2; ++attempt) {
     switch (Connect()) {
       case TOpened::opSound:
-        if (!Exec(QStringLiteral("PRAGMA synchronous=FULL")) || !CreateSchema()) return false;
-        if (!FSetAside.isEmpty()) {
-          FRecovered =
-              RecoverDamagedJournal(FSetAside, QSqlDatabase::database(FConnectionName, false), ResentDays);
-        }
-        return true;
+        return Begin(setAsideDamaged);
       case TOpened::opFailed:
         return false;
       case TOpened::opDamaged:
@@ -119,6 +117,24 @@ bool TJournal::Open(const QString& path, bool setAsideDamaged) {
     }
   }
   return Fail(QStringLiteral("a new journal could not be begun"));
+}
+
+bool TJournal::Begin(bool recover) {
+  const QFileInfo file(FPath);
+  QSqlQuery older(QSqlDatabase::database(FConnectionName, false));
+  if (!Exec(QStringLiteral("PRAGMA synchronous=FULL"))) return false;
+  if (!older.exec(OlderJournalSQL) || !older.next()) return Fail(older.lastError().text());
+  const bool olderJournal = older.value(0).toInt() > 0;
+  older.finish();
+  // Made private again: SQLite made the file and its companions as the umask says.
+  if (!CreateSchema()) return false;
+  if (QString error; !MakePrivate(file.absolutePath(), file.fileName(), error)) return Fail(error);
+  if (recover) {
+    FRecovered = RecoverPendingJournals(FPath, QSqlDatabase::database(FConnectionName, false), ResentDays,
+                                        olderJournal);
+    FSetAside = FRecovered.File;
+  }
+  return true;
 }
 
 TJournal::TOpened TJournal::Connect() {
@@ -141,7 +157,7 @@ TJournal::TOpened TJournal::Connect() {
   return query.value(0).toString() == QLatin1String("ok") ? TOpened::opSound : TOpened::opDamaged;
 }
 
-// Never deleted: the calls in it may still be read by hand.
+// Never deleted: the calls in it may still be read by hand. Its recovery is pending until it commits.
 void TJournal::SetFileAside(const QString& path) {
   const QString aside =
       path + QDateTime::currentDateTime().toString(QStringLiteral("'.danificado-'yyyyMMdd-HHmmss"));
@@ -150,7 +166,6 @@ void TJournal::SetFileAside(const QString& path) {
     if (QFile::exists(companion)) QFile::rename(companion, aside + QLatin1String(suffix));
   }
   QFile::rename(path, aside);
-  FSetAside = aside;
 }
 
 bool TJournal::CreateSchema() {

@@ -63,11 +63,13 @@ class TJournal {
   TJournal(const TJournal&) = delete;
   TJournal& operator=(const TJournal&) = delete;
 
-  // Opens the file, creating it and its folder. A file that is not a journal database, or that fails
-  // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun, into
-  // which what can still be read of it is copied (Recovered()). False when the file cannot be opened
-  // or written (LastError() has the path and the driver's text). A second connection to a journal
-  // already open elsewhere passes setAsideDamaged false: only the first may move the file.
+  // Opens the file, creating it and its folder, and leaves them to this user alone (privatefolder.h). A
+  // file that is not a journal database, or that fails SQLite's quick check, is renamed aside and a new
+  // journal begun, into which what can still be read of it is copied (Recovered()); a copy that did not
+  // commit (the program killed during it) is taken up at the next open. SetAsideFile() names the file
+  // recovered. False when the file cannot be opened or written (LastError() has the path and the
+  // driver's text). A second connection to a journal already open elsewhere passes setAsideDamaged
+  // false: only the first may move or recover files.
   bool Open(const QString& path, bool setAsideDamaged = true);
   QString SetAsideFile() const { return FSetAside; }
   const TRecovery& Recovered() const { return FRecovered; }
@@ -110,6 +112,8 @@ class TJournal {
  private:
   enum class TOpened { opSound, opDamaged, opFailed };
   TOpened Connect();
+  // The schema on a sound file, the files made private, and (recover) pending recoveries taken up.
+  bool Begin(bool recover);
   bool Fail(const QString& what);
   bool Exec(const QString& statement);
   bool CreateSchema();

@@ -7,6 +7,7 @@
 #include "settingsdialog.h"
 #include "sitesettings.h"
 #include "startup.h"
+#include "stopsignals.h"
 #include "storesettings.h"
 
 namespace {
@@ -19,6 +20,7 @@ const QString SettingsSwitch = QStringLiteral("--configurar");
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  window::IgnoreBrokenPipe();
   QApplication application(argc, argv);
   // Names the per-user data folder that holds the journal.
   QApplication::setApplicationName(QStringLiteral("logchamadas"));

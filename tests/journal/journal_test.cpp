@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -159,6 +160,31 @@ TEST(JournalFile, AFileThatIsNoJournalIsSetAsideAndANewOneBegun) {
   EXPECT_TRUE(journal.Recovered().Error.isEmpty()) << journal.Recovered().Error.toStdString();
   std::vector<TJournaled> journaled;
   EXPECT_TRUE(journal.Append({Line("2001 a")}, journaled));
+}
+
+// Killed during a recovery: the damaged file set aside, its calls not in a journal yet. The next open
+// takes it up, once; an older version's files, open to others, are left to the owner.
+TEST(JournalFile, AnInterruptedRecoveryIsTakenUpOnceAndTheFilesArePrivate) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("journal.sqlite"));
+  const QString aside = path + QStringLiteral(".danificado-20261209-100000");
+  {
+    TJournal damaged(QStringLiteral("journal-aside"));
+    std::vector<TJournaled> journaled;
+    ASSERT_TRUE(damaged.Open(aside) && damaged.Append({Line("2001 a"), Line("2002 b")}, journaled));
+  }
+  QFile::setPermissions(aside, QFile::Permissions(0x6644));
+  QFile::setPermissions(folder.path(), QFile::Permissions(0x7755));
+  for (int open = 0; open < 2; ++open) {
+    TJournal journal(QStringLiteral("journal-resumed"));
+    ASSERT_TRUE(journal.Open(path)) << journal.LastError().toStdString();
+    EXPECT_EQ(journal.SetAsideFile(), open == 0 ? aside : QString());
+    EXPECT_EQ(journal.Recovered().Calls, open == 0 ? 2 : 0) << journal.Recovered().Error.toStdString();
+    EXPECT_EQ(CountsOf(journal).Waiting, 2);
+  }
+#ifndef _WIN32
+  for (const QString& name : {aside, folder.path()}) EXPECT_EQ(QFileInfo(name).permissions() & 0x77, 0);
+#endif
 }
 
 TEST(JournalFile, AFolderThatCannotBeMadeIsReportedWithThePath) {

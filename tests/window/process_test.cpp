@@ -2,6 +2,7 @@
 // calls wait for a stopped server, closed while the server hangs, and refused every call.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -11,7 +12,13 @@
 #include <QRandomGenerator>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "hostdatabase.h"
 #include "loopback.h"
@@ -35,10 +42,12 @@ class LoggerProcessTest : public testing::Test {
     Cluster.Start();
   }
 
-  // Its standard error forwarded, or kept for the test to read; its line as the settings file says.
-  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false, const QString& lineSettings = {}) {
+  // Its standard error forwarded, kept to read, or sent to a file; its line as the settings file says.
+  std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false, const QString& lineSettings = {},
+                                        const QString& standardErrorFile = {}) {
     auto logger = std::make_unique<QProcess>();
     logger->setProcessChannelMode(keepStandardError ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
+    if (!standardErrorFile.isEmpty()) logger->setStandardErrorFile(standardErrorFile);
     logger->setProcessEnvironment([this, &lineSettings] {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
@@ -52,7 +61,7 @@ class LoggerProcessTest : public testing::Test {
     EXPECT_TRUE(logger->waitForStarted());
     return logger;
   }
-  QString Journal() const { return Folder.filePath(QStringLiteral("journal.sqlite")); }
+  QString Journal() const { return Folder.filePath(QStringLiteral("diario/journal.sqlite")); }
 
   // Calls of the exchange, each to its own extension, with the caller's personal code.
   static std::string Calls(int first, int count) {
@@ -119,8 +128,15 @@ TEST_F(LoggerProcessTest, KilledWhileCallsWaitEveryCallIsStoredOnceAfterARestart
   auto logger = StartLogger();
   SendCalls(0, 10);
   ASSERT_TRUE(WaitUntil([&] { return JournalRows(0) == 10; })) << JournalRows(0);
+#ifdef _WIN32
   logger->kill();
+#else
+  // A second stop signal, whichever the first, ends the program at once, as a kill does.
+  ::kill(static_cast<pid_t>(logger->processId()), SIGHUP);
+  ::kill(static_cast<pid_t>(logger->processId()), SIGTERM);
+#endif
   logger->waitForFinished();
+  EXPECT_EQ(logger->exitStatus(), QProcess::CrashExit);
 
   Cluster.Start();
   logger = StartLogger();
@@ -153,11 +169,16 @@ TEST_F(LoggerProcessTest, ClosingWhileTheServerHangsEndsSoonAndKeepsTheCalls) {
 
 #ifndef _WIN32
 // Shut-down asks with SIGTERM: the line's last bytes are journaled before the program ends, with no box,
-// as when the session ends; the history says who asked.
+// as when the session ends; the history says who asked. Under umask 022 the journal is private.
 TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
+  ::umask(022);
   auto logger = StartLogger(true);
   SendCalls(0, 1);
   ASSERT_TRUE(WaitUntil([&] { return Stored() == 1; }));
+  for (const char* name : {".", "journal.sqlite", "journal.sqlite-wal", "journal.sqlite-shm", "journal.sqlite.lock"}) {
+    const QFileInfo file(QFileInfo(Journal()).dir().filePath(QLatin1String(name)));
+    EXPECT_TRUE(file.exists() && (file.permissions() & 0x77) == 0) << name;
+  }
   SendCalls(1, 1);
   logger->terminate();
   ASSERT_TRUE(logger->waitForFinished(15000));
@@ -168,6 +189,21 @@ TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
   EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
               history.endsWith(QStringLiteral("logchamadas: fim\n")))
       << history.toStdString();
+
+  // The same 50 ms after a line, standard error's reader gone (`logchamadas 2>&1 | tee log`, tee ended).
+  const QByteArray pipe = QFile::encodeName(Folder.filePath(QStringLiteral("stderr")));
+  ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+  const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  logger = StartLogger(true, {}, QFile::decodeName(pipe));
+  SendCalls(2, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Stored() == 3; }));
+  ::close(reader);
+  SendCalls(3, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  logger->terminate();
+  ASSERT_TRUE(logger->waitForFinished(15000));
+  EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(JournalRows(0) + JournalRows(1), 4);
 }
 #endif
 
@@ -273,18 +309,26 @@ TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLine
   EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")), 0);
 }
 
-// The server refuses the calls and its driver quotes each refused row, the caller's personal code
-// with it: neither the program's standard error nor the journal's reason keeps the code.
+// The server refuses the calls and its driver quotes each refused row, or a trigger quotes the code (Qt's
+// ODBC driver prints both): neither the program's standard error nor the journal's reason keeps the code.
 TEST_F(LoggerProcessTest, RefusedCallsLeaveNoPersonalCodeBehind) {
-  Db.BreakInserts();
+  Db.BreakInserts(QStringLiteral("500"));
+  Db.Exec(
+      QStringLiteral("CREATE OR REPLACE FUNCTION tbcall_quote() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN "
+                     "IF NEW.RAMA = ''501'' THEN RAISE EXCEPTION ''senha % recusada'', NEW.SENH; END IF; "
+                     "RETURN NEW; END'"));
+  Db.Exec(QStringLiteral(
+      "CREATE TRIGGER tbcall_quote BEFORE INSERT ON tbcall FOR EACH ROW EXECUTE FUNCTION tbcall_quote()"));
   auto logger = StartLogger(true);
   SendCalls(0, 2);
-  ASSERT_TRUE(WaitUntil([&] { return JournalRows(0, QStringLiteral("MOTI IS NOT NULL")) >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return JournalRows(0, QStringLiteral("MOTI IS NOT NULL")) == 2; }));
   Close(*logger);
   const QString errors = History(*logger);
   EXPECT_TRUE(errors.contains(QStringLiteral("DETAIL: ****"))) << errors.toStdString();
   EXPECT_FALSE(errors.contains(QLatin1String(PersonalCode))) << errors.toStdString();
   EXPECT_EQ(JournalRows(0, QStringLiteral("MOTI LIKE '%%1%'").arg(QLatin1String(PersonalCode))), 0);
+  EXPECT_EQ(JournalRows(0, QStringLiteral("MOTI LIKE '%senha ****%'")), 1);
+  Db.Exec(QStringLiteral("DROP TRIGGER tbcall_quote ON tbcall"));
   Db.MendInserts();
 }
 
