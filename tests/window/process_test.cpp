@@ -180,6 +180,8 @@ TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
     EXPECT_TRUE(file.exists() && (file.permissions() & 0x77) == 0) << name;
   }
   SendCalls(1, 1);
+  // A pseudo-terminal hands written bytes to its reader a moment later: 50 ms, as a line just ended.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   logger->terminate();
   ASSERT_TRUE(logger->waitForFinished(15000));
   EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
