@@ -89,33 +89,6 @@ TEST_P(DeliveryTest, ACommitWhoseOutcomeWasLostStoresEveryCallExactlyOnce) {
   EXPECT_EQ(Stored(), (QStringList{"X", "Y", "X", "Y"}));
 }
 
-// An account that may insert but not read TBCALL: calls whose commit was lost cannot be looked up. Each
-// look-up counts, and after three they are set aside with a plain reason, while the calls behind them
-// go in without a failure reported.
-TEST_P(DeliveryTest, InDoubtCallsThatCannotBeLookedUpAreSetAsideAfterThreeLookUps) {
-  if (GetParam() != TEngine::Postgres) GTEST_SKIP() << "needs an account that may insert but not read";
-  TCallStore writer(Host.WriterSettings(QStringLiteral("writer")));
-  TDelivery delivery(Journal, writer, [this] { return Clock; });
-  Receive({"X", "Y"});
-  writer.InjectCommitFault(TCommitFault::cfLostAfterCommit);
-  EXPECT_TRUE(delivery.quCallAfterPost().ServerDown);
-  std::vector<TSetAside> setAside;
-  for (const char* later : {"A", "B", "C"}) {
-    Receive({later});
-    Clock = Clock.addSecs(1);
-    const TDeliveryReport report = delivery.quCallAfterPost();
-    EXPECT_TRUE(report.Delivered.size() == 1 && report.Unsettled && report.Error.isEmpty())
-        << report.Error.toStdString();
-    setAside.insert(setAside.end(), report.SetAside.begin(), report.SetAside.end());
-  }
-  ASSERT_EQ(setAside.size(), 2u);
-  EXPECT_TRUE(setAside[0].Reason.startsWith(QStringLiteral("a conta do banco não pode ler TBCALL")))
-      << setAside[0].Reason.toStdString();
-  EXPECT_EQ(Stored(), (QStringList{"X", "Y", "A", "B", "C"}));
-  EXPECT_EQ(Counts().Refused, 2);
-  EXPECT_EQ(Counts().Waiting, 0);
-}
-
 // A host-system constraint refuses some calls: twelve of them in front hold back no other, and after
 // three refusals while other calls went in they are set aside with the server's reason, which keeps
 // no caller's personal code (psqlODBC quotes the refused row).

@@ -7,13 +7,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 #ifdef __linux__
 #include <sys/stat.h>
@@ -34,42 +33,41 @@ using testsupport::TWatchedLine;
 
 const char* const PersonalCode = "4321";
 
-#ifdef __linux__
 // This process, and the loggers it starts from now on, in a cgroup (v1 blkio) whose writes to the
-// disk holding the folder are throttled to 10 a second, as on a busy or failing disk, an SD card or a
-// loaded VM host; out of it again when destroyed. On() is false where the machine offers no such cgroup.
+// folder's disk are throttled to 10 a second, as on a busy or failing disk, an SD card or a loaded VM
+// host, until destroyed. On() is false where the machine offers no such cgroup.
 class TSlowDisk {
  public:
-  explicit TSlowDisk(const QString& folder) {
+  explicit TSlowDisk([[maybe_unused]] const QString& folder) {
+#ifdef __linux__
     struct stat info {};
     if (stat(qPrintable(folder), &info) != 0) return;
     QString device = QStringLiteral("/sys/dev/block/%1:%2").arg(major(info.st_dev)).arg(minor(info.st_dev));
     if (QFile::exists(device + QStringLiteral("/partition"))) device += QStringLiteral("/..");
-    QFile number(device + QStringLiteral("/dev"));
-    const QString disk =
-        number.open(QIODevice::ReadOnly) ? QString::fromLatin1(number.readAll()).trimmed() : QString();
-    FOn =
-        !disk.isEmpty() && QDir().mkpath(FGroup) &&
-        Write(FGroup + QStringLiteral("/blkio.throttle.write_iops_device"), disk + QStringLiteral(" 10")) &&
-        Write(FGroup + QStringLiteral("/cgroup.procs"), QString::number(QCoreApplication::applicationPid()));
+    QFile disk(device + QStringLiteral("/dev"));
+    FOn = disk.open(QIODevice::ReadOnly) && QDir().mkpath(FGroup) &&
+          Write(FGroup + QStringLiteral("/blkio.throttle.write_iops_device"),
+                disk.readAll().trimmed() + " 10") &&
+          Write(FGroup + QStringLiteral("/cgroup.procs"),
+                QByteArray::number(QCoreApplication::applicationPid()));
+#endif
   }
   ~TSlowDisk() {
-    Write(Root + QStringLiteral("/cgroup.procs"), QString::number(QCoreApplication::applicationPid()));
-    QDir().rmdir(FGroup);
+    if (Write(Root + QStringLiteral("/cgroup.procs"), QByteArray::number(QCoreApplication::applicationPid())))
+      QDir().rmdir(FGroup);
   }
   bool On() const { return FOn; }
 
  private:
-  static bool Write(const QString& path, const QString& text) {
+  static bool Write(const QString& path, const QByteArray& text) {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text.toLatin1()) == text.size() && file.flush();
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
   }
   const QString Root = QStringLiteral("/sys/fs/cgroup/blkio");
   const QString FGroup =
       Root + QStringLiteral("/logchamadas-slow-%1").arg(QCoreApplication::applicationPid());
   bool FOn = false;
 };
-#endif
 
 class LoggerProcessTest : public testing::Test {
  protected:
@@ -143,62 +141,6 @@ class LoggerProcessTest : public testing::Test {
     logger.write("close\n");
     EXPECT_TRUE(logger.waitForFinished(15000));
     EXPECT_EQ(logger.exitCode(), 0);
-  }
-
-  // A crash loop: the logger killed at random moments while the exchange writes lines in two pieces
-  // each, the line's far end held open, so what comes while the logger is dead waits for its next
-  // start. Every line reaches TBCALL once: the unfinished piece of a line is journaled with each tick's
-  // lines and joined to the rest after the restart. The last logger starts after endSlowDown (the
-  // disk's throttle ends), and only a line lost or stored twice fails: one merely slow is waited for.
-  void CrashLoop(int kills, int shortestLifeMs, std::function<void()> endSlowDown = {}) {
-    // Qt's generator rather than the standard library's: a static Qt for Windows carries its own copy
-    // of std::mt19937's code, and two copies built apart do not mix.
-    const quint32 seed = QRandomGenerator::system()->generate();
-    QRandomGenerator random(seed);
-    std::atomic<bool> writing = true;
-    std::atomic<int> written = 0;
-    std::thread exchange([&, pieces = QRandomGenerator(seed + 1)]() mutable {
-      for (int i = 0; writing; ++i) {
-        const std::string line = CallLine(QStringLiteral("09/12/2610:%1:%2")
-                                              .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                                              .arg(i % 60, 2, 10, QLatin1Char('0'))
-                                              .toStdString(),
-                                          std::to_string(1000 + i), "01134" + std::to_string(100000 + i)) +
-                                 "\r\n";
-        const auto at = static_cast<std::size_t>(pieces.bounded(5, 71));
-        if (!Line.FarEnd->Write(line.substr(0, at))) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
-        if (!Line.FarEnd->Write(line.substr(at))) return;
-        written = i + 1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
-      }
-    });
-    for (int kill = 0; kill < kills; ++kill) {
-      auto logger = StartLogger();
-      std::this_thread::sleep_for(
-          std::chrono::milliseconds(random.bounded(shortestLifeMs, shortestLifeMs * 5 + 1)));
-      logger->kill();
-      logger->waitForFinished();
-    }
-    if (endSlowDown) endSlowDown();
-    auto logger = StartLogger();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    writing = false;
-    exchange.join();
-    WaitUntil([&] { return Stored() >= written; }, 120);
-    Close(*logger);
-    const int distinct = Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL"));
-    // The journal's counts tell a line never journaled from one journaled and then not delivered.
-    std::printf(
-        "crash loop (seed %u): %d kills, %d lines written, %d stored, %d lost, %d stored twice; journal: %d "
-        "delivered, %d waiting, %d no call\n",
-        seed, kills, written.load(), Stored(), written - distinct, Stored() - distinct, JournalRows(1),
-        JournalRows(0), JournalRows(3));
-    EXPECT_EQ(distinct, written.load());
-    EXPECT_EQ(Stored(), distinct);
-    EXPECT_EQ(Db.Count(QStringLiteral(
-                  "SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")),
-              0);
   }
 
   // unixODBC reads its configuration folder once per process: one for every test.
@@ -324,22 +266,65 @@ TEST_F(LoggerProcessTest, LineOverTcpIsLostAndBackAsASerialPortIs) {
   EXPECT_EQ(history.count(line + QStringLiteral(" de volta\n")), 1) << history.toStdString();
 }
 
-TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
-  CrashLoop(22, 400);
-}
+// A crash loop: the logger killed at random moments while the exchange writes lines in two pieces
+// each, the line's far end held open, so what comes while the logger is dead waits for its next start.
+// Every line reaches TBCALL once: the unfinished piece of a line is journaled with each tick's lines
+// and joined to the rest after the restart. And so on a disk that takes 10 writes a second (each fsync
+// of the journal up to half a second), where no line read from the port may wait behind the worker's
+// writes; the last logger runs at full speed, so only a line lost or stored twice fails the loop.
+class CrashLoopTest : public LoggerProcessTest, public testing::WithParamInterface<bool> {};
 
-// The same on a disk that takes 10 writes a second: each fsync of the journal takes up to half a
-// second, and no line read from the port may wait behind the worker's.
-TEST_F(LoggerProcessTest, KilledAtRandomMomentsOnASlowDiskEveryLineIsStoredOnce) {
-#ifdef __linux__
-  auto slow = std::make_unique<TSlowDisk>(Folder.path());
-  if (!slow->On()) GTEST_SKIP() << "no blkio cgroup to throttle the disk's writes (needs cgroup v1 and root)";
-  // Lives of 1 to 5 s: its start-up alone (the lock file, the journal's creation) takes a few such writes.
-  CrashLoop(30, 1000, [&slow] { slow.reset(); });
-#else
-  GTEST_SKIP() << "the disk's writes are throttled through a Linux cgroup";
-#endif
+TEST_P(CrashLoopTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
+  auto slow = GetParam() ? std::make_unique<TSlowDisk>(Folder.path()) : nullptr;
+  if (slow && !slow->On())
+    GTEST_SKIP() << "no blkio cgroup to throttle the disk's writes (Linux, cgroup v1, root)";
+  // On the slow disk the logger's start-up alone (the lock file, the journal) takes a few writes.
+  const int Kills = slow ? 30 : 22, shortest = slow ? 1000 : 300, longest = slow ? 5000 : 2000;
+  // Qt's generator rather than the standard library's: a static Qt for Windows carries its own copy of
+  // std::mt19937's code, and two copies built apart do not mix.
+  const quint32 seed = QRandomGenerator::system()->generate();
+  QRandomGenerator random(seed);
+  std::atomic<bool> writing = true;
+  std::atomic<int> written = 0;
+  std::thread exchange([&, pieces = QRandomGenerator(seed + 1)]() mutable {
+    for (int i = 0; writing; ++i) {
+      const std::string line =
+          CallLine(QStringLiteral("09/12/2610:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')).toStdString(),
+                   std::to_string(1000 + i), "01134" + std::to_string(100000 + i)) +
+          "\r\n";
+      const auto at = static_cast<std::size_t>(pieces.bounded(5, 71));
+      if (!Line.FarEnd->Write(line.substr(0, at))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
+      if (!Line.FarEnd->Write(line.substr(at))) return;
+      written = i + 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pieces.bounded(20, 251)));
+    }
+  });
+  for (int kill = 0; kill < Kills; ++kill) {
+    auto logger = StartLogger();
+    std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(shortest, longest + 1)));
+    logger->kill();
+    logger->waitForFinished();
+  }
+  slow.reset();
+  auto logger = StartLogger();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  writing = false;
+  exchange.join();
+  WaitUntil([&] { return Stored() >= written; }, 120);
+  Close(*logger);
+  const int distinct = Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL"));
+  // The journal's counts tell a line never journaled from one journaled and then not delivered.
+  std::printf("crash loop (seed %u): %d kills, %d lines written, %d stored, %d lost, %d stored twice; journal: %d "
+              "delivered, %d waiting, %d no call\n",
+              seed, Kills, written.load(), Stored(), written - distinct, Stored() - distinct, JournalRows(1),
+              JournalRows(0), JournalRows(3));
+  EXPECT_EQ(distinct, written.load());
+  EXPECT_EQ(Stored(), distinct);
+  EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")), 0);
 }
+INSTANTIATE_TEST_SUITE_P(Disk, CrashLoopTest, testing::Values(false, true),
+                         [](const auto& disk) { return disk.param ? "Slow" : "Ordinary"; });
 
 // The server refuses the calls and its driver quotes each refused row, the caller's personal code
 // with it: neither the program's standard error nor the journal's reason keeps the code.

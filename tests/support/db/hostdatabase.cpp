@@ -169,17 +169,6 @@ calls::TStoreSettings THostDatabase::Settings(const QString& connectionName) con
   return settings;
 }
 
-calls::TStoreSettings THostDatabase::WriterSettings(const QString& connectionName) {
-  calls::TStoreSettings settings = Settings(connectionName);
-  settings.UserName = QStringLiteral("logwriter");
-  settings.Password = QStringLiteral("writer-pw");
-  Exec(QStringLiteral("DROP ROLE IF EXISTS logwriter"));
-  Exec(QStringLiteral("CREATE ROLE logwriter LOGIN PASSWORD 'writer-pw'"));
-  Exec(QStringLiteral("GRANT INSERT ON TBCALL TO logwriter"));
-  Exec(QStringLiteral("GRANT UPDATE ON TBPARA TO logwriter"));
-  return settings;
-}
-
 void THostDatabase::Exec(const QString& statement, const QVariantList& values) {
   Run(FAdmin, statement, values);
 }

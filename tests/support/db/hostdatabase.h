@@ -26,10 +26,6 @@ class THostDatabase {
   // The site's settings with this source's credentials, under its own connection name.
   calls::TStoreSettings Settings(const QString& connectionName = QStringLiteral("dbQuivar")) const;
 
-  // The settings of an account, made now, that may insert into TBCALL and update TBPARA but read
-  // neither (PostgreSQL only).
-  calls::TStoreSettings WriterSettings(const QString& connectionName = QStringLiteral("dbQuivar"));
-
   // Statements on a second connection of the test's own.
   void Exec(const QString& statement, const QVariantList& values = {});
   std::vector<QVariantList> Rows(const QString& statement, const QVariantList& values = {});
