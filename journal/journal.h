@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,21 @@ struct TSetAside {
   QString Reason;
 };
 
+// What one step of delivery writes, in one transaction: a write is an fsync, and each holds the
+// journal's write lock through its own.
+struct TMarks {
+  std::vector<qint64> Delivered = {};  // the host committed them, at Committed
+  QDateTime Committed = {};
+  std::vector<qint64> Settled = {};  // certainly not in the host: no longer in doubt
+  std::vector<qint64> InDoubt = {};  // a commit of them is about to begin
+  // One refused apply for each, at Now, counted only when the server took another call since the
+  // call's previous refusal (LastTaken: when it last took one; Now counts every refusal). Calls refused
+  // RefusalsToSetAside times are set aside.
+  std::vector<std::pair<qint64, QString>> Refused = {};
+  QDateTime Now = {};
+  QDateTime LastTaken = {};
+};
+
 struct TJournalCounts {
   int Waiting = 0;
   int Refused = 0;
@@ -75,6 +91,16 @@ class TJournal {
   const TRecovery& Recovered() const { return FRecovered; }
   QString LastError() const { return FError; }
 
+  // The interface thread's write to come: waits at most wait for the journal's write lock and keeps
+  // it for the next Append, which commits it. While this connection waits for the lock or holds it,
+  // and after a wait that ran out until its next Reserve or Release, the other connections of this
+  // process begin no write of their own (for a few seconds at most). False when the lock was not had:
+  // Busy() when another connection held it, else the journal fails (LastError()).
+  bool Reserve(std::chrono::milliseconds wait);
+  bool Busy() const { return FBusy; }
+  // Gives up a reservation no Append used.
+  void Release();
+
   // Writes the lines in one transaction, in order; fills what became of each. False (nothing
   // written) when the transaction could not be committed. With tail, the unfinished end of the
   // line as it stands after these lines is kept in the same transaction (an empty one drops it).
@@ -88,13 +114,8 @@ class TJournal {
   // The waiting call, not in doubt and other than exceptId, that was tried least recently: one never
   // refused first, the newest among equals. None when there is no such call.
   bool LeastTried(qint64 exceptId, std::optional<TWaitingCall>& call);
-  bool MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt);
-  bool MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed);
-  // One refused apply for each call, counted only when the server took another call since the
-  // call's previous refusal (lastTaken: when the server last took one). Calls refused
-  // RefusalsToSetAside times are set aside and returned.
-  bool CountRefusals(const std::vector<std::pair<qint64, QString>>& refused, const QDateTime& now,
-                     const QDateTime& lastTaken, std::vector<TSetAside>& setAside);
+  // The marks in one transaction; the calls it set aside are returned.
+  bool Mark(const TMarks& marks, std::vector<TSetAside>& setAside);
   // The calls set aside wait again (at start-up and at each change of day).
   bool ReviveRefused();
   // Drops delivered calls and lines that were no call, received more than KeepDays days before now.
@@ -116,6 +137,8 @@ class TJournal {
   bool Begin(bool recover);
   bool Fail(const QString& what);
   bool Exec(const QString& statement);
+  bool BeginWrite();
+  void Claim(bool claimed);
   bool CreateSchema();
   void SetFileAside(const QString& path);
 
@@ -124,6 +147,9 @@ class TJournal {
   QString FError;
   QString FSetAside;
   TRecovery FRecovered;
+  bool FReserved = false;  // a write transaction Reserve began is open
+  bool FClaimed = false;   // this connection's writes go first
+  bool FBusy = false;
 };
 
 }  // namespace calls

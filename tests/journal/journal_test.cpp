@@ -67,7 +67,8 @@ TEST_F(JournalTest, WaitingCallsComeBackInArrivalOrderUntilDeliveredAndArePruned
   EXPECT_EQ(waiting[1].Row.RAMA.Text(), "2002");
   EXPECT_EQ(waiting[1].Row.DATA.DateTime(), QDateTime(QDate(2026, 12, 9), QTime(9, 59, 0)));
 
-  ASSERT_TRUE(Journal.MarkDelivered({ids[0].Id, ids[2].Id}, Now));
+  std::vector<TSetAside> none;
+  ASSERT_TRUE(Journal.Mark({.Delivered = {ids[0].Id, ids[2].Id}, .Committed = Now}, none));
   ASSERT_TRUE(Journal.Waiting(0, 10, waiting));
   ASSERT_EQ(waiting.size(), 1u);
   EXPECT_EQ(waiting[0].Id, ids[3].Id);
@@ -89,10 +90,11 @@ TEST_F(JournalTest, ACallRefusedThreeTimesWhileOthersWereTakenIsSetAside) {
   std::vector<TSetAside> aside;
   QDateTime t = Now;
   // Nothing taken since it arrived: not counted.
-  ASSERT_TRUE(Journal.CountRefusals({{id, "no"}}, t = t.addSecs(1), Now.addSecs(-1), aside));
+  ASSERT_TRUE(
+      Journal.Mark({.Refused = {{id, "no"}}, .Now = t = t.addSecs(1), .LastTaken = Now.addSecs(-1)}, aside));
   for (int i = 0; i < 3; ++i) {
     t = t.addSecs(1);
-    ASSERT_TRUE(Journal.CountRefusals({{id, "CHECK failed"}}, t, t, aside));
+    ASSERT_TRUE(Journal.Mark({.Refused = {{id, "CHECK failed"}}, .Now = t, .LastTaken = t}, aside));
     EXPECT_EQ(aside.size(), i == 2 ? 1u : 0u);
   }
   ASSERT_EQ(aside.size(), 1u);

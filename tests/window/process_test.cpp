@@ -2,6 +2,7 @@
 // calls wait for a stopped server, closed while the server hangs, and refused every call.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,6 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef __linux__
+#include <sys/sysmacros.h>
+#endif
 
 #include "hostdatabase.h"
 #include "loopback.h"
@@ -33,6 +37,42 @@ using testsupport::TEngine;
 using testsupport::TWatchedLine;
 
 const char* const PersonalCode = "4321";
+
+// This process, and the loggers it starts from now on, in a cgroup (v1 blkio) whose writes to the
+// folder's disk are throttled to 10 a second, as on a busy or failing disk, an SD card or a loaded VM
+// host, until destroyed. On() is false where the machine offers no such cgroup.
+class TSlowDisk {
+ public:
+  explicit TSlowDisk([[maybe_unused]] const QString& folder) {
+#ifdef __linux__
+    struct stat info {};
+    if (stat(qPrintable(folder), &info) != 0) return;
+    QString device = QStringLiteral("/sys/dev/block/%1:%2").arg(major(info.st_dev)).arg(minor(info.st_dev));
+    if (QFile::exists(device + QStringLiteral("/partition"))) device += QStringLiteral("/..");
+    QFile disk(device + QStringLiteral("/dev"));
+    FOn = disk.open(QIODevice::ReadOnly) && QDir().mkpath(FGroup) &&
+          Write(FGroup + QStringLiteral("/blkio.throttle.write_iops_device"),
+                disk.readAll().trimmed() + " 10") &&
+          Write(FGroup + QStringLiteral("/cgroup.procs"),
+                QByteArray::number(QCoreApplication::applicationPid()));
+#endif
+  }
+  ~TSlowDisk() {
+    if (Write(Root + QStringLiteral("/cgroup.procs"), QByteArray::number(QCoreApplication::applicationPid())))
+      QDir().rmdir(FGroup);
+  }
+  bool On() const { return FOn; }
+
+ private:
+  static bool Write(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
+  }
+  const QString Root = QStringLiteral("/sys/fs/cgroup/blkio");
+  const QString FGroup =
+      Root + QStringLiteral("/logchamadas-slow-%1").arg(QCoreApplication::applicationPid());
+  bool FOn = false;
+};
 
 class LoggerProcessTest : public testing::Test {
  protected:
@@ -265,9 +305,17 @@ TEST_F(LoggerProcessTest, LineOverTcpIsLostAndBackAsASerialPortIs) {
 // A crash loop: the logger killed at random moments while the exchange writes lines in two pieces
 // each, the line's far end held open, so what comes while the logger is dead waits for its next start.
 // Every line reaches TBCALL once: the unfinished piece of a line is journaled with each tick's lines
-// and joined to the rest after the restart.
-TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
-  constexpr int Kills = 22;
+// and joined to the rest after the restart. And so on a disk that takes 10 writes a second (each fsync
+// of the journal up to half a second), where no line read from the port may wait behind the worker's
+// writes; the last logger runs at full speed, so only a line lost or stored twice fails the loop.
+class CrashLoopTest : public LoggerProcessTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(CrashLoopTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLineIsStoredOnce) {
+  auto slow = GetParam() ? std::make_unique<TSlowDisk>(Folder.path()) : nullptr;
+  if (slow && !slow->On())
+    GTEST_SKIP() << "no blkio cgroup to throttle the disk's writes (Linux, cgroup v1, root)";
+  // On the slow disk the logger's start-up alone (the lock file, the journal) takes a few writes.
+  const int Kills = slow ? 30 : 22, shortest = slow ? 1000 : 300, longest = slow ? 5000 : 2000;
   // Qt's generator rather than the standard library's: a static Qt for Windows carries its own copy of
   // std::mt19937's code, and two copies built apart do not mix.
   const quint32 seed = QRandomGenerator::system()->generate();
@@ -290,15 +338,16 @@ TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLine
   });
   for (int kill = 0; kill < Kills; ++kill) {
     auto logger = StartLogger();
-    std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(300, 2001)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(random.bounded(shortest, longest + 1)));
     logger->kill();
     logger->waitForFinished();
   }
+  slow.reset();
   auto logger = StartLogger();
   std::this_thread::sleep_for(std::chrono::seconds(1));
   writing = false;
   exchange.join();
-  WaitUntil([&] { return Stored() >= written; });
+  WaitUntil([&] { return Stored() >= written; }, 120);
   Close(*logger);
   const int distinct = Db.Count(QStringLiteral("SELECT COUNT(DISTINCT RAMA) FROM TBCALL"));
   // The journal's counts tell a line never journaled from one journaled and then not delivered.
@@ -310,6 +359,8 @@ TEST_F(LoggerProcessTest, KilledAtRandomMomentsWhileLinesArriveInPiecesEveryLine
   EXPECT_EQ(Stored(), distinct);
   EXPECT_EQ(Db.Count(QStringLiteral("SELECT COUNT(*) FROM TBCALL WHERE RAMA NOT LIKE '1%' OR LENGTH(TRIM(RAMA)) <> 4")), 0);
 }
+INSTANTIATE_TEST_SUITE_P(Disk, CrashLoopTest, testing::Values(false, true),
+                         [](const auto& disk) { return disk.param ? "Slow" : "Ordinary"; });
 
 // The server refuses the calls and its driver quotes each refused row, or a trigger quotes the code (Qt's
 // ODBC driver prints both): neither the program's standard error nor the journal's reason keeps the code.
