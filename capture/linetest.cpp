@@ -5,6 +5,7 @@
 
 #include "cp1252.h"
 #include "decodecallline.h"
+#include "lineclaim.h"
 #include "lineport.h"
 #include "readwatch.h"
 #include "receivecycle.h"
@@ -90,14 +91,21 @@ bool TLineTest::Start(const TSiteSettings& settings) {
   FPort->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {
     if (FWatch->TakeReceived()) Take(data);
   };
-  // A device that opens but does not answer is not there (Wine opens a COM port whose device is missing).
   FTcp = serial::IsTcpName(lines.DeviceFor(FPort->DeviceName()));
+  // Not even a connect: a device server that serves one client would hand the logger's line over.
+  if (TLineClaim::Held(FDevice)) {
+    FFailure = QStringLiteral("a linha está com o log de chamadas em execução; desconecte-o para testar");
+    Finish();
+    return false;
+  }
+  // A device that opens but does not answer is not there (Wine opens a COM port whose device is missing).
+  // A TCP line still connecting is tested: its failure comes with a tick.
   const bool opened = FPort->OpenPort();
-  if (!opened || !FWatch->Answers()) {
+  if (!opened || FWatch->Ready() == TLineReady::lrFailed) {
     const QString error = QString::fromUtf8(FWatch->FailureText());
-    FFailure = !opened ? OpenFailureText(FWatch->LastOpenFailure(), FDevice, error)
-               : FTcp  ? LineFailureText(FDevice, FTcp, error)
-                       : OpenFailureText(serial::TOpenFailure::ofMissing, FDevice, error);
+    FFailure = !opened                     ? OpenFailureText(FWatch->LastOpenFailure(), FDevice, error)
+               : FTcp || FWatch->Refused() ? LineFailureText(FDevice, FTcp, error)
+                                           : OpenFailureText(serial::TOpenFailure::ofMissing, FDevice, error);
     Finish();
     return false;
   }

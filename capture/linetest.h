@@ -1,7 +1,8 @@
 // The settings dialog's line test, for commissioning a site: opens the chosen line for a while and
 // tells what arrives (bytes, lines, how many of them decode as calls, the driver's error counts) and
 // what that suggests ("3 linhas, 3 chamadas reconhecidas", "dados ilegíveis: experimente outra
-// velocidade"). Opens are exclusive, so a line that a running logger holds does not open: the test
+// velocidade"). A line that this machine's running logger has claimed (lineclaim.h) is not even
+// opened, and opens are exclusive, so one that another program holds does not open either: the test
 // says so and the logger goes on undisturbed. A plain object driven by its own timer; the dialog only
 // shows what it reports.
 #pragma once

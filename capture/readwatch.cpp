@@ -27,17 +27,26 @@ bool TReadWatch::Fail() {
 serial::TCommHandle TReadWatch::Open(const std::string& deviceName) {
   FOpened = true;
   FLost = false;
+  FRefused = false;
   FHandle = FInner->Open(deviceName);
   if (FHandle == serial::InvalidCommHandle) FFailure = FInner->LastErrorText();
   return FHandle;
 }
 
 bool TReadWatch::GetState(serial::TCommHandle handle, serial::TLineSettings& settings) {
-  return FInner->GetState(handle, settings);
+  return FInner->GetState(handle, settings) || Refused(handle);
 }
 
 bool TReadWatch::SetState(serial::TCommHandle handle, const serial::TLineSettings& settings) {
-  return FInner->SetState(handle, settings);
+  return FInner->SetState(handle, settings) || Refused(handle);
+}
+
+bool TReadWatch::Refused(serial::TCommHandle handle) {
+  if (handle == FHandle && !FRefused) {
+    FRefused = true;
+    FFailure = "a porta recusou a configuração da linha: " + FInner->LastErrorText();
+  }
+  return false;
 }
 
 bool TReadWatch::ClearError(serial::TCommHandle handle, std::uint32_t& bytesWaiting) {
@@ -61,11 +70,18 @@ bool TReadWatch::Close(serial::TCommHandle handle) {
   return FInner->Close(handle);
 }
 
-bool TReadWatch::Answers() {
+TLineReady TReadWatch::Ready() {
+  if (FRefused) return TLineReady::lrFailed;
   std::uint32_t waiting = 0;
-  if (FHandle != serial::InvalidCommHandle && FInner->ClearError(FHandle, waiting)) return true;
-  FFailure = FInner->LastErrorText();
-  return false;
+  if (FHandle == serial::InvalidCommHandle || !FInner->ClearError(FHandle, waiting)) {
+    FFailure = FInner->LastErrorText();
+    return TLineReady::lrFailed;
+  }
+  return FInner->Connecting(FHandle) ? TLineReady::lrPending : TLineReady::lrReady;
+}
+
+bool TReadWatch::Connecting(serial::TCommHandle handle) {
+  return FInner->Connecting(handle);
 }
 
 bool TReadWatch::DriverErrors(serial::TLineErrors& counts) {

@@ -10,6 +10,13 @@
 
 namespace capture {
 
+// Whether a line just opened can be read.
+enum class TLineReady {
+  lrReady,    // its settings were taken and it answers its error query
+  lrPending,  // its connect is still going on (a TCP line)
+  lrFailed,   // FailureText() says why
+};
+
 // A comm layer that forwards every operation to another and notes each read that delivered bytes,
 // each open, and each failing query or read: the port component ignores those failures, but they
 // mean the device is lost (its far end hung up, it was unplugged). The main window builds SP on it:
@@ -25,8 +32,11 @@ class TReadWatch : public serial::TCommLayer {
   // True once after a query or read of the open line failed; FailureText() says why.
   bool TakeLost();
   const std::string& FailureText() const { return FFailure; }
-  // Whether the open line answers its error query; false, with FailureText(), when it does not.
-  bool Answers();
+  // Whether the open line can be read. A driver that refused the line settings since the open fails
+  // it: the line would be read at settings nobody chose.
+  TLineReady Ready();
+  // The open line's driver refused its settings.
+  bool Refused() const { return FRefused; }
   // The open line's driver error counts; false while closed or where the driver keeps none.
   bool DriverErrors(serial::TLineErrors& counts);
 
@@ -38,17 +48,21 @@ class TReadWatch : public serial::TCommLayer {
   bool Purge(serial::TCommHandle handle, std::uint32_t flags) override;
   bool Close(serial::TCommHandle handle) override;
   bool LineErrors(serial::TCommHandle handle, serial::TLineErrors& counts) override;
+  bool Connecting(serial::TCommHandle handle) override;
   std::string LastErrorText() const override;
   std::string Describe(const std::string& deviceName) const override;
   serial::TOpenFailure LastOpenFailure() const override;
 
  private:
   bool Fail();
+  // Notes a refusal of the open line's settings; false, for the caller to return.
+  bool Refused(serial::TCommHandle handle);
 
   std::unique_ptr<serial::TCommLayer> FInner;
   bool FReceived = false;
   bool FOpened = false;
   bool FLost = false;
+  bool FRefused = false;  // the open line's settings could not be read or written
   serial::TCommHandle FHandle = serial::InvalidCommHandle;
   std::string FFailure;
 };

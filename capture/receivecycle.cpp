@@ -42,6 +42,8 @@ bool TReceiveCycle::Connect(bool unattended) {
 }
 
 void TReceiveCycle::Flush() {
+  // Read whatever the journal's state: closing the port would purge what the driver holds.
+  FJournal.Reserve(FlushJournalWait);
   Read();
   WriteJournal();
 }
@@ -52,15 +54,31 @@ bool TReceiveCycle::Disconnect() {
   return FKeeper.Disconnect();
 }
 
+// The journal's write lock is taken before the port is read, so nothing can hold up the commit of
+// what is read (the worker's marks, each through its own fsync, held it up for a second on a slow
+// disk): a kill, a crash or a power cut can only fall between a read and a commit already under way.
+// While the journal is merely busy the bytes stay in the driver, which holds seconds of a line at the
+// speeds read once a tick, and the worker begins no write until this thread has had its turn. A
+// journal that fails, or is still busy at the next tick (another program holds it), cannot keep them
+// anyway: they are read and wait in memory as before.
+bool TReceiveCycle::MayRead(std::chrono::milliseconds wait) {
+  return FJournal.Reserve(wait) || !FJournal.Busy();
+}
+
 void TReceiveCycle::TimerTimer() {
   FKeeper.Retry();
-  Read();
-  const bool received = FReceivedThisTick || std::exchange(FReceivedBetweenTicks, false);
-  // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
-  if (!received) TakeLines(FFramer.Idle());
-  WriteJournal();
-  // The host system learns of every transmission; the worker writes only the latest of those waiting.
-  if (received) FHost.Stamp(FClock());
+  const bool ready = MayRead(TickJournalWait);
+  const bool leaveInDriver = !ready && !std::exchange(FBusyTick, true);
+  if (ready) FBusyTick = false;
+  if (!leaveInDriver) {
+    Read();
+    const bool received = FReceivedThisTick || std::exchange(FReceivedBetweenTicks, false);
+    // A tail that got nothing for a whole tick is a line whose exchange sends no line end.
+    if (!received) TakeLines(FFramer.Idle());
+    WriteJournal();
+    // The host system learns of every transmission; the worker writes only the latest of those waiting.
+    if (received) FHost.Stamp(FClock());
+  }
   serial::TLineErrors counts;
   FCounted = FWatch.DriverErrors(counts);
   if (FCounted) FHealth.DriverErrors(counts, FClock());
@@ -70,9 +88,11 @@ void TReceiveCycle::TimerTimer() {
 
 void TReceiveCycle::ReadBetweenTicks() {
   // A port lost or reopened is the tick's to handle.
-  if (!FPort.IsOpen()) return;
+  if (!FPort.IsOpen() || !MayRead(std::chrono::milliseconds(0))) return;
   Read();
   if (FReceivedThisTick) FReceivedBetweenTicks = true;
+  // In a transaction of its own: no byte waits in memory for the tick.
+  WriteJournal();
 }
 
 void TReceiveCycle::Read() {
@@ -133,7 +153,7 @@ void TReceiveCycle::WriteJournal() {
   // The unfinished tail goes with the lines, so a line whose first bytes came before a crash is
   // whole after the restart.
   const std::string& tail = FFramer.Tail();
-  if (FUnwritten.empty() && tail == FKeptTail) return;
+  if (FUnwritten.empty() && tail == FKeptTail) return FJournal.Release();
   std::vector<calls::TJournaled> journaled;
   if (!FJournal.Append(FUnwritten, journaled, &tail)) {
     if (!std::exchange(FJournalFailing, true)) {

@@ -45,6 +45,10 @@ inline constexpr std::chrono::milliseconds TimerInterval{1000};
 // fills, and never more often than every 100 ms. The tick still journals, stamps and checks the day
 // once a second; the reads between ticks only take the bytes off the driver.
 std::chrono::milliseconds ReadInterval(serial::TBaudRate speed);
+// How long a tick waits for the journal's write lock before it leaves the bytes in the driver for the
+// next tick; closing waits longer, as the port's close purges what the driver holds.
+inline constexpr std::chrono::milliseconds TickJournalWait{500};
+inline constexpr std::chrono::milliseconds FlushJournalWait{5000};
 // Characters of a line shown in the log: columns 77-80 hold the caller's personal code.
 inline constexpr std::size_t LogLineWidth = 76;
 
@@ -84,8 +88,8 @@ class TReceiveCycle {
   // One tick of the timer: try a lost port again, read what waits, journal the lines it completes
   // and the unfinished rest, let a failing port go, check the day.
   void TimerTimer();
-  // Between ticks, on a fast line (ReadInterval): takes what waits off the driver and frames it; the
-  // next tick journals it with its own.
+  // Between ticks, on a fast line (ReadInterval): takes what waits off the driver and journals it at
+  // once, or leaves it there while the journal is busy.
   void ReadBetweenTicks();
   // Hours without a line after which the line counts as silent (the site's setting); 0: never.
   void SetSilenceLimit(std::chrono::hours limit) { FHealth.SetSilenceLimit(limit); }
@@ -106,6 +110,7 @@ class TReceiveCycle {
   TLineStatus Line() const;
 
  private:
+  bool MayRead(std::chrono::milliseconds wait);
   void Read();
   void TakeLines(std::vector<TFramedLine> lines);
   void TakeLine(TFramedLine line, const QDateTime& now);
@@ -129,6 +134,7 @@ class TReceiveCycle {
   bool FReceivedBetweenTicks = false;
   std::vector<calls::TReceivedLine> FUnwritten;  // arrival order
   bool FJournalFailing = false;
+  bool FBusyTick = false;  // the last tick left the bytes in the driver: the journal was busy
   bool FRefusing = false;  // lines are being refused: said once
 };
 

@@ -50,7 +50,8 @@ QString WrittenValue(const QString& path, const TSettingsKey& key) {
   return {};
 }
 
-void ReadFile(const QString& path, TSiteSettingsRead& read) {
+// The file read last that set the stop or the data bits; empty when none did.
+void ReadFile(const QString& path, TSiteSettingsRead& read, QString& framedIn) {
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
   QFile probe(path);
   if (!probe.open(QIODevice::ReadOnly)) {
@@ -69,6 +70,8 @@ void ReadFile(const QString& path, TSiteSettingsRead& read) {
       read.Warnings << QStringLiteral("Chave desconhecida ignorada em %1: %2").arg(path, Shown(keyPath));
       continue;
     }
+    if (key->Name == QLatin1String("bits_parada") || key->Name == QLatin1String("bits_dados"))
+      framedIn = path;
     const QString value = ValueText(file.value(keyPath));
     if (key->Read(value, read.Settings)) continue;
     // A value written with backslashes is taken, or named in the message, as the file has it.
@@ -92,8 +95,13 @@ bool WriteFile(const QString& path, const TSiteSettings& settings) {
 
 TSiteSettingsRead ReadSiteSettings(const TSettingsFiles& files) {
   TSiteSettingsRead read;
-  ReadFile(files.System, read);
-  ReadFile(files.User, read);
+  QString framedIn;
+  ReadFile(files.System, read, framedIn);
+  ReadFile(files.User, read, framedIn);
+  // After a bad value the settings hold the default in its place: the pair would be judged wrongly.
+  if (const QString error = StopBitsError(read.Settings); !error.isEmpty() && read.Ok()) {
+    read.Errors << QStringLiteral("Valor inválido em %1: %2.").arg(framedIn, error);
+  }
   return read;
 }
 
@@ -109,6 +117,18 @@ TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettin
   }
   if (WriteFile(files.User, settings)) return {files.User, {}};
   return {{}, QStringLiteral("Não foi possível gravar a configuração em %1 nem em %2.").arg(files.System, files.User)};
+}
+
+QString StopBitsError(const TSiteSettings& settings) {
+  const bool five = settings.DataBits == serial::TDataBits::db5;
+  if (settings.StopBits == serial::TStopBits::sbOne ||
+      (settings.StopBits == serial::TStopBits::sbOnePtFive) == five) {
+    return {};
+  }
+  return QStringLiteral(
+             "[porta] bits_parada=%1 com bits_dados=%2. Valores permitidos: bits_parada=1.5 só com "
+             "bits_dados=5, e bits_parada=2 só com bits_dados de 6 a 8")
+      .arg(StopBitsText(settings.StopBits), DataBitsText(settings.DataBits));
 }
 
 bool IsLineDevice(const QString& device) {

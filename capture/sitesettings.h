@@ -9,7 +9,7 @@
 //   velocidade=9600         any rate the port component knows, 110 to 256000
 //   bits_dados=8            5 to 8
 //   paridade=nenhuma        nenhuma, par, impar, marca, espaco
-//   bits_parada=1           1, 1.5, 2
+//   bits_parada=1           1, 1.5 (only with 5 data bits), 2 (not with 5 data bits)
 //   controle_fluxo=nenhum   nenhum, xon_xoff, rts_cts, dtr_dsr
 //   [linha]
 //   silencio_horas=0        0 (never) to 720
@@ -84,6 +84,11 @@ struct TSiteSettingsSaved {
 // Writes every key (other keys in the file stay) to the system-wide file when it can be written (root,
 // administrator), otherwise to the user's. A system-wide file it creates is readable by every user.
 TSiteSettingsSaved SaveSiteSettings(const TSiteSettings& settings, const TSettingsFiles& files);
+
+// Why the stop bits do not go with the data bits (a UART makes one and a half only with 5 data bits,
+// and two not with 5: Windows refuses the others, Linux would make other stop bits), naming the key
+// as the files have it; empty when they go.
+QString StopBitsError(const TSiteSettings& settings);
 
 // Whether the settings take this device (a serial device name of this system, or a well-formed
 // tcp://HOST:PORT), and the words that say which they take.

@@ -190,6 +190,10 @@ struct TCallStore::TImpl {
   }
 
   TInsertOutcome InsertAll(const std::vector<const TCallRow*>& rows) {
+    std::vector<QString> codes;
+    codes.reserve(rows.size());
+    for (const TCallRow* row : rows) codes.push_back(row->SENH.Text());
+    const TRowCodes masked(codes);
     RefusedRow.reset();
     if (Lost && !Open()) return TInsertOutcome::ioUnknown;
     if (!Watched([&] { return dbMain.transaction(); })) return Fail(dbMain.lastError(), nullptr), Failed();
@@ -200,9 +204,6 @@ struct TCallStore::TImpl {
         return Failed();
       }
     }
-    std::vector<QString> codes;
-    codes.reserve(rows.size());
-    for (const TCallRow* row : rows) codes.push_back(row->SENH.Text());
     return Commit(codes);
   }
 
@@ -281,11 +282,13 @@ std::optional<std::size_t> TCallStore::RefusedRow() const {
 }
 
 TInsertOutcome TCallStore::InsertCall(const TCallRow& row) {
+  const TRowCodes masked({row.SENH.Text()});
   if (FImpl->Lost && !FImpl->Open()) return TInsertOutcome::ioUnknown;
   return FImpl->ExecInsert(row) ? TInsertOutcome::ioStored : FImpl->Failed();
 }
 
 std::optional<int> TCallStore::CountStored(const TCallRow& row) {
+  const TRowCodes masked({row.SENH.Text()});
   int count = 0;
   if (!FImpl->Run([&] { return FImpl->CountEqual(row, count); })) return std::nullopt;
   return count;

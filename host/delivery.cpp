@@ -39,16 +39,23 @@ const TDeliveryReport& TDelivery::JournalFailed(TDeliveryReport& report) {
   return report;
 }
 
-bool TDelivery::MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report) {
-  if (ids.empty()) return true;
+// The step's marks in one transaction; what they delivered and set aside goes into the report.
+bool TDelivery::Write(TMarks marks, TDeliveryReport& report) {
   const QDateTime now = FClock();
-  // The host holds them already: should this mark fail they stay in doubt and are looked up, not
+  marks.Committed = now;
+  marks.Now = now;
+  // Calls the server took in this very step count for the refusals of others.
+  if (!marks.LastTaken.isValid()) marks.LastTaken = marks.Delivered.empty() ? FLastTaken : now;
+  std::vector<TSetAside> setAside;
+  // Calls the host holds already: should this mark fail they stay in doubt and are looked up, not
   // inserted again.
-  if (!FJournal.MarkDelivered(ids, now)) {
+  if (!FJournal.Mark(marks, setAside)) {
     JournalFailed(report);
     return false;
   }
-  report.Delivered.insert(report.Delivered.end(), ids.begin(), ids.end());
+  report.SetAside.insert(report.SetAside.end(), setAside.begin(), setAside.end());
+  if (marks.Delivered.empty()) return true;
+  report.Delivered.insert(report.Delivered.end(), marks.Delivered.begin(), marks.Delivered.end());
   FLastTaken = now;
   FRoundTook = true;
   return true;
@@ -78,19 +85,20 @@ TDeliveryReport TDelivery::quCallAfterPost() {
     report.Error = FStore.LastError();
     return report;
   }
-  if (!SettleInDoubt(calls, report) || calls.empty()) return report;
-
-  // Marked first: if the program ends between the host's commit and ours, the next run looks the
-  // calls up instead of storing them twice.
+  TMarks marks;
+  if (!SettleInDoubt(calls, marks, report)) return report;
+  // Marked first (with what the look-ups settled, in the same transaction): if the program ends
+  // between the host's commit and ours, the next run looks the calls up instead of storing them twice.
   const std::vector<qint64> ids = IdsOf(calls);
-  if (!FJournal.MarkInDoubt(ids, true)) return JournalFailed(report);
+  marks.InDoubt = ids;
+  if (!Write(std::move(marks), report) || calls.empty()) return report;
   std::vector<const TCallRow*> rows;
   rows.reserve(calls.size());
   for (const TWaitingCall& call : calls) rows.push_back(&call.Row);
   switch (FStore.InsertCalls(rows)) {
     case TInsertOutcome::ioStored:
       if (FCursor > 0) FCursor = ids.back();
-      MarkDelivered(ids, report);
+      Write({.Delivered = ids}, report);
       break;
     case TInsertOutcome::ioUnknown:
       report.ServerDown = true;
@@ -102,7 +110,7 @@ TDeliveryReport TDelivery::quCallAfterPost() {
       report.Refusing = true;
       report.Error = FStore.LastError();
       report.More = false;
-      if (!FJournal.MarkInDoubt(ids, false)) JournalFailed(report);
+      Write({.Settled = ids}, report);
       break;
     case TInsertOutcome::ioRefused:
       Refused(calls, report);
@@ -114,10 +122,8 @@ TDeliveryReport TDelivery::quCallAfterPost() {
 // Calls whose commit was under way when the connection or the program ended: those TBCALL holds
 // already are marked delivered, the others go in as usual. Equal calls of one batch are matched
 // one for one against the equal rows stored.
-bool TDelivery::SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport& report) {
+bool TDelivery::SettleInDoubt(std::vector<TWaitingCall>& calls, TMarks& marks, TDeliveryReport& report) {
   std::vector<TWaitingCall> rest;
-  std::vector<qint64> stored;
-  qint64 unsettled = 0;  // the last call whose look-up was refused
   QHash<QString, int> matched;
   for (TWaitingCall& call : calls) {
     if (!call.InDoubt) {
@@ -132,27 +138,31 @@ bool TDelivery::SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport&
       return false;
     }
     if (!count) {
-      // The look-up itself is refused (an account that may not read TBCALL): whether the server holds
-      // the call cannot be known, so it stays in doubt and waits; the calls behind it go on.
-      report.Error = FStore.LastError();
-      unsettled = call.Id;
+      // The look-up itself is refused (an account that may insert but not read TBCALL): whether the
+      // server holds the call cannot be known. The calls behind it go on; after a few such look-ups
+      // it is set aside for the operator to check, rather than waiting forever.
+      marks.Refused.emplace_back(
+          call.Id, QStringLiteral("a conta do banco não pode ler TBCALL: não se sabe se esta chamada, cuja "
+                                  "gravação foi interrompida, já está lá; confira à mão (%1)")
+                       .arg(FStore.LastError()));
       continue;
     }
     int& used = matched[CallKey(call.Row)];
     if (used < *count) {
       ++used;
-      stored.push_back(call.Id);
+      marks.Delivered.push_back(call.Id);
     } else {
       rest.push_back(std::move(call));
     }
   }
   calls = std::move(rest);
-  if (!MarkDelivered(stored, report)) return false;
-  if (calls.empty() && unsettled > 0 && stored.empty()) {
-    // Nothing of this batch could be settled: step over it like a refused one.
-    FCursor = unsettled;
-    report.More = true;
-  }
+  if (marks.Refused.empty()) return true;
+  report.Unsettled = true;
+  // Every refused look-up counts, also while the server takes no other call: a read it refuses is no
+  // matter of the call's values.
+  marks.LastTaken = FClock();
+  // Nothing of a batch with calls behind it could be settled: step over it like a refused one.
+  if (calls.empty() && marks.Delivered.empty() && report.More) FCursor = marks.Refused.back().first;
   return true;
 }
 
@@ -186,8 +196,8 @@ void TDelivery::Refused(const std::vector<TWaitingCall>& calls, TDeliveryReport&
     // The transaction was rolled back, so none of the batch is stored and any may be offered alone.
     const std::vector<qint64> ids = IdsOf(calls);
     std::optional<TWaitingCall> probe;
-    if (!FJournal.MarkInDoubt(ids, false) || !FJournal.LeastTried(refusedId, probe) ||
-        (probe && !FJournal.MarkInDoubt({probe->Id}, true))) {
+    if (!Write({.Settled = ids}, report) || !FJournal.LeastTried(refusedId, probe) ||
+        (probe && !Write({.InDoubt = {probe->Id}}, report))) {
       JournalFailed(report);
       return Settle(calls, tries, report);
     }
@@ -196,10 +206,7 @@ void TDelivery::Refused(const std::vector<TWaitingCall>& calls, TDeliveryReport&
       return Settle(calls, tries, report);
     }
     // One by one from here, each call in doubt until the server's answer to it is marked.
-    if (!FJournal.MarkInDoubt(ids, true)) {
-      JournalFailed(report);
-      return Settle(calls, tries, report);
-    }
+    if (!Write({.InDoubt = ids}, report)) return Settle(calls, tries, report);
   }
   for (const TWaitingCall& call : calls) {
     if (tries.Stop) break;
@@ -247,17 +254,10 @@ void TDelivery::Settle(const std::vector<TWaitingCall>& calls, TTries& tries, TD
   for (const auto& refused : tries.Refused) {
     if (!TTries::In(settled, refused.first)) settled.push_back(refused.first);
   }
-  if (!MarkDelivered(tries.Taken, report)) return;
-  if (!FJournal.MarkInDoubt(settled, false)) {
-    JournalFailed(report);
-    return;
-  }
+  // One transaction for what the step came to.
+  if (!Write({.Delivered = tries.Taken, .Settled = settled, .Refused = tries.Refused}, report)) return;
   if (!tries.Refused.empty() && !report.ServerDown && report.Error.isEmpty()) {
     report.Error = tries.Refused.back().second;
-  }
-  if (!FJournal.CountRefusals(tries.Refused, FClock(), FLastTaken, report.SetAside)) {
-    JournalFailed(report);
-    return;
   }
   if (report.ServerDown || report.Refusing) {
     report.More = false;

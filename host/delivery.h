@@ -22,6 +22,9 @@ struct TDeliveryReport {
   // within the time limit): try again after a back-off step.
   bool Refusing = false;
   bool More = false;               // further calls wait: go on at once
+  // Calls in doubt could not be looked up (an account that may insert but not read TBCALL): they are
+  // tried again after a back-off step, and set aside after RefusalsToSetAside such look-ups.
+  bool Unsettled = false;
   QString Error;                   // the driver's or the journal's text when something failed
 };
 
@@ -41,12 +44,12 @@ class TDelivery {
 
  private:
   struct TTries;
-  bool SettleInDoubt(std::vector<TWaitingCall>& calls, TDeliveryReport& report);
+  bool SettleInDoubt(std::vector<TWaitingCall>& calls, TMarks& marks, TDeliveryReport& report);
   void Refused(const std::vector<TWaitingCall>& calls, TDeliveryReport& report);
   bool Try(const TWaitingCall& call, TTries& tries, TDeliveryReport& report);
   void Settle(const std::vector<TWaitingCall>& calls, TTries& tries, TDeliveryReport& report);
   const TDeliveryReport& JournalFailed(TDeliveryReport& report);
-  bool MarkDelivered(const std::vector<qint64>& ids, TDeliveryReport& report);
+  bool Write(TMarks marks, TDeliveryReport& report);
 
   TJournal& FJournal;
   TCallStore& FStore;

@@ -9,6 +9,9 @@ const QString Masked = QStringLiteral("DETAIL: ****");
 const QString Mask = QStringLiteral("****");
 
 QtMessageHandler PreviousHandler = nullptr;
+// The codes of the rows the thread's statements are about: Qt prints a driver's message on the thread
+// whose statement failed.
+thread_local const std::vector<QString>* RowCodes = nullptr;
 
 // Each "DETAIL:" up to the end of its line masked. Qt's messages quote the driver's text, so a line
 // may also end at an escaped line end ("\n" as two characters).
@@ -28,23 +31,38 @@ bool WordCharacter(const QString& text, qsizetype at) {
   return at >= 0 && at < text.size() && text[at].isLetterOrNumber();
 }
 
+// Each code masked where it is a word of its own, or (wordsOnly false) wherever it appears.
+QString WithoutCodes(QString text, const std::vector<QString>& personalCodes, bool wordsOnly) {
+  for (const QString& code : personalCodes) {
+    const QString word = code.trimmed();
+    if (word.isEmpty()) continue;
+    for (qsizetype at = text.indexOf(word); at >= 0; at = text.indexOf(word, at + 1)) {
+      if (wordsOnly && (WordCharacter(text, at - 1) || WordCharacter(text, at + word.size()))) continue;
+      text.replace(at, word.size(), Mask);
+    }
+  }
+  return text;
+}
+
+// Codes masked wherever they appear: a quoted message escapes its line ends ("\n7391" is no word of
+// its own), and what standard error shows is for diagnosis, not for reading the calls.
 void WithoutRowDetailHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  PreviousHandler(type, context, WithoutDetail(message, true));
+  const QString masked = WithoutDetail(message, true);
+  PreviousHandler(type, context, RowCodes != nullptr ? WithoutCodes(masked, *RowCodes, false) : masked);
 }
 
 }  // namespace
 
 QString WithoutPersonalCode(QString text, const std::vector<QString>& personalCodes) {
-  text = WithoutDetail(std::move(text), false);
-  for (const QString& code : personalCodes) {
-    const QString word = code.trimmed();
-    if (word.isEmpty()) continue;
-    for (qsizetype at = text.indexOf(word); at >= 0; at = text.indexOf(word, at + 1)) {
-      if (WordCharacter(text, at - 1) || WordCharacter(text, at + word.size())) continue;
-      text.replace(at, word.size(), Mask);
-    }
-  }
-  return text;
+  return WithoutCodes(WithoutDetail(std::move(text), false), personalCodes, true);
+}
+
+TRowCodes::TRowCodes(std::vector<QString> codes) : FCodes(std::move(codes)), FOuter(RowCodes) {
+  RowCodes = &FCodes;
+}
+
+TRowCodes::~TRowCodes() {
+  RowCodes = FOuter;
 }
 
 void KeepRowDetailOutOfQtMessages() {

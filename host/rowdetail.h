@@ -13,8 +13,23 @@ namespace calls {
 QString WithoutPersonalCode(QString text, const std::vector<QString>& personalCodes = {});
 
 // From now on, Qt's own messages (which its ODBC driver writes with the driver's text of a failed
-// statement) reach standard error without row detail. For the program entry: it changes the
-// process's message handler.
+// statement, whatever the server quoted in it: a trigger's or a constraint's message, a duplicate key)
+// reach standard error without row detail, and without the personal codes of the rows the thread's
+// statements are about (TRowCodes). For the program entry: it changes the process's message handler.
 void KeepRowDetailOutOfQtMessages();
+
+// While it lives, the personal codes of the rows this thread's statements send are masked in every Qt
+// message the thread prints.
+class TRowCodes {
+ public:
+  explicit TRowCodes(std::vector<QString> codes);
+  ~TRowCodes();
+  TRowCodes(const TRowCodes&) = delete;
+  TRowCodes& operator=(const TRowCodes&) = delete;
+
+ private:
+  std::vector<QString> FCodes;
+  const std::vector<QString>* FOuter;
+};
 
 }  // namespace calls

@@ -146,6 +146,11 @@ bool TStoreWorker::Deliver() {
   } else if (report.Refusing || report.ServerDown || !report.Error.isEmpty()) {
     FStatus.Error = report.Error;
     FDeliverRetry.Failed();
+  } else if (report.Unsettled) {
+    // The calls that could go in did: no failure to show. The look-ups are tried again later, until
+    // their calls are set aside.
+    FStatus.Error.clear();
+    FDeliverRetry.Failed();
   } else {
     FWantDeliver = false;
     FStatus.Error.clear();

@@ -3,14 +3,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <condition_variable>
+#include <mutex>
 
 #include "journalrecovery.h"
 #include "journalsql.h"
 #include "journaltail.h"
+#include "privatefolder.h"
 
 namespace calls {
 
@@ -58,13 +62,34 @@ TCallRow RowFrom(const QSqlQuery& query, bool waiting) {
   return row;
 }
 
-// Takes the write lock at once: a transaction that reads first and writes later fails outright when
-// the other thread's connection wrote in between, where this one waits its turn.
-bool BeginWrite(const QSqlDatabase& db, QString& error) {
-  QSqlQuery begin(db);
-  if (begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) return true;
-  error = begin.lastError().text();
-  return false;
+// The interface thread's writes go first. SQLite gives the write lock to whichever connection asks
+// first after a commit, and its busy handler sleeps between asks: a worker committing one mark after
+// another, each through its own fsync, took the lock again within milliseconds while the interface
+// thread slept, and on a slow disk kept it waiting for seconds. While a connection claims its turn,
+// the others of this process begin no write (for a few seconds at most, should it never come back).
+class TWriteTurn {
+ public:
+  void Claim(bool claimed) {
+    {
+      const std::lock_guard lock(FMutex);
+      FClaims += claimed ? 1 : -1;
+    }
+    FFree.notify_all();
+  }
+  void Await() {
+    std::unique_lock lock(FMutex);
+    FFree.wait_for(lock, std::chrono::seconds(3), [this] { return FClaims == 0; });
+  }
+
+ private:
+  std::mutex FMutex;
+  std::condition_variable FFree;
+  int FClaims = 0;
+};
+
+TWriteTurn& WriteTurn() {
+  static TWriteTurn turn;
+  return turn;
 }
 
 // SQLite's codes for a file that is not a database, or whose pages are damaged.
@@ -78,6 +103,7 @@ bool IsCorruption(const QSqlError& error) {
 TJournal::TJournal(QString connectionName) : FConnectionName(std::move(connectionName)) {}
 
 TJournal::~TJournal() {
+  Claim(false);
   {
     QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
     if (db.isValid()) db.close();
@@ -95,20 +121,47 @@ bool TJournal::Exec(const QString& statement) {
   return query.exec(statement) || Fail(query.lastError().text());
 }
 
+// Takes the write lock at once: a transaction that reads first and writes later fails outright when
+// the other thread's connection wrote in between, where this one waits its turn.
+bool TJournal::BeginWrite() {
+  if (!FClaimed) WriteTurn().Await();
+  return Exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void TJournal::Claim(bool claimed) {
+  if (std::exchange(FClaimed, claimed) != claimed) WriteTurn().Claim(claimed);
+}
+
+bool TJournal::Reserve(std::chrono::milliseconds wait) {
+  FBusy = false;
+  if (FReserved) return true;
+  Claim(true);
+  QSqlQuery begin(QSqlDatabase::database(FConnectionName, false));
+  if (begin.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(wait.count())) &&
+      begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    return FReserved = true;
+  // SQLITE_BUSY: the claim stays, so the lock is this connection's at its next try.
+  FBusy = begin.lastError().nativeErrorCode() == QLatin1String("5");
+  if (!FBusy) Claim(false);
+  return Fail(begin.lastError().text());
+}
+
+void TJournal::Release() {
+  if (std::exchange(FReserved, false)) QSqlDatabase::database(FConnectionName, false).rollback();
+  Claim(false);
+}
+
 bool TJournal::Open(const QString& path, bool setAsideDamaged) {
   FPath = path;
   FSetAside.clear();
   FRecovered = {};
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) return Fail(QStringLiteral("folder cannot be made"));
+  const QFileInfo file(path);
+  QString error;
+  if (!MakePrivate(file.absolutePath(), file.fileName(), error)) return Fail(error);
   for (int attempt = 0; attempt < 2; ++attempt) {
     switch (Connect()) {
       case TOpened::opSound:
-        if (!Exec(QStringLiteral("PRAGMA synchronous=FULL")) || !CreateSchema()) return false;
-        if (!FSetAside.isEmpty()) {
-          FRecovered =
-              RecoverDamagedJournal(FSetAside, QSqlDatabase::database(FConnectionName, false), ResentDays);
-        }
-        return true;
+        return Begin(setAsideDamaged);
       case TOpened::opFailed:
         return false;
       case TOpened::opDamaged:
@@ -119,6 +172,24 @@ bool TJournal::Open(const QString& path, bool setAsideDamaged) {
     }
   }
   return Fail(QStringLiteral("a new journal could not be begun"));
+}
+
+bool TJournal::Begin(bool recover) {
+  const QFileInfo file(FPath);
+  QSqlQuery older(QSqlDatabase::database(FConnectionName, false));
+  if (!Exec(QStringLiteral("PRAGMA synchronous=FULL"))) return false;
+  if (!older.exec(OlderJournalSQL) || !older.next()) return Fail(older.lastError().text());
+  const bool olderJournal = older.value(0).toInt() > 0;
+  older.finish();
+  // Made private again: SQLite made the file and its companions as the umask says.
+  if (!CreateSchema()) return false;
+  if (QString error; !MakePrivate(file.absolutePath(), file.fileName(), error)) return Fail(error);
+  if (recover) {
+    FRecovered = RecoverPendingJournals(FPath, QSqlDatabase::database(FConnectionName, false), ResentDays,
+                                        olderJournal);
+    FSetAside = FRecovered.File;
+  }
+  return true;
 }
 
 TJournal::TOpened TJournal::Connect() {
@@ -141,7 +212,7 @@ TJournal::TOpened TJournal::Connect() {
   return query.value(0).toString() == QLatin1String("ok") ? TOpened::opSound : TOpened::opDamaged;
 }
 
-// Never deleted: the calls in it may still be read by hand.
+// Never deleted: the calls in it may still be read by hand. Its recovery is pending until it commits.
 void TJournal::SetFileAside(const QString& path) {
   const QString aside =
       path + QDateTime::currentDateTime().toString(QStringLiteral("'.danificado-'yyyyMMdd-HHmmss"));
@@ -150,7 +221,6 @@ void TJournal::SetFileAside(const QString& path) {
     if (QFile::exists(companion)) QFile::rename(companion, aside + QLatin1String(suffix));
   }
   QFile::rename(path, aside);
-  FSetAside = aside;
 }
 
 bool TJournal::CreateSchema() {
@@ -164,7 +234,8 @@ bool TJournal::Append(const std::vector<TReceivedLine>& lines, std::vector<TJour
                       const std::string* tail) {
   QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
   journaled.assign(lines.size(), {});
-  if (QString error; !BeginWrite(db, error)) return Fail(error);
+  const auto turnEnds = qScopeGuard([this] { Claim(false); });
+  if (!std::exchange(FReserved, false) && !BeginWrite()) return false;
   QSqlQuery resent(db);
   QSqlQuery insert(db);
   if (!resent.prepare(ResentSQL) || !insert.prepare(InsertSQL)) {
@@ -242,58 +313,36 @@ bool TJournal::LeastTried(qint64 exceptId, std::optional<TWaitingCall>& call) {
 
 namespace {
 
-// Runs a prepared statement once per id, in one transaction, the other values bound before the id.
-bool ForEachId(QSqlDatabase db, const QString& statement, const QVariantList& values,
+// Runs a prepared statement once per id, the value bound before the id.
+bool ForEachId(const QSqlDatabase& db, const QString& statement, const QVariant& value,
                const std::vector<qint64>& ids, QString& error) {
   if (ids.empty()) return true;
-  if (!BeginWrite(db, error)) return false;
   QSqlQuery query(db);
   bool ok = query.prepare(statement);
   for (std::size_t i = 0; ok && i < ids.size(); ++i) {
-    for (const QVariant& value : values) query.addBindValue(value);
+    query.addBindValue(value);
     query.addBindValue(ids[i]);
     ok = query.exec();
   }
-  if (ok && db.commit()) return true;
-  error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
-  db.rollback();
-  return false;
+  if (!ok) error = query.lastError().text();
+  return ok;
 }
 
-}  // namespace
-
-bool TJournal::MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt) {
-  QString error;
-  return ForEachId(QSqlDatabase::database(FConnectionName, false), InDoubtSQL, {inDoubt ? 1 : 0}, ids,
-                   error) ||
-         Fail(error);
-}
-
-bool TJournal::MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed) {
-  QString error;
-  return ForEachId(QSqlDatabase::database(FConnectionName, false), DeliveredMarkSQL, {TimeText(committed)},
-                   ids, error) ||
-         Fail(error);
-}
-
-bool TJournal::CountRefusals(const std::vector<std::pair<qint64, QString>>& refused, const QDateTime& now,
-                             const QDateTime& lastTaken, std::vector<TSetAside>& setAside) {
-  setAside.clear();
-  if (refused.empty()) return true;
-  QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
-  if (QString error; !BeginWrite(db, error)) return Fail(error);
+bool CountRefusals(const QSqlDatabase& db, const TMarks& marks, std::vector<TSetAside>& setAside,
+                   QString& error) {
+  if (marks.Refused.empty()) return true;
   QSqlQuery count(db);
   QSqlQuery aside(db);
   bool ok = count.prepare(RefusalSQL) && aside.prepare(SetAsideSQL);
-  const QString taken = lastTaken.isValid() ? TimeText(lastTaken) : QString();
-  for (const auto& [id, reason] : refused) {
+  const QString taken = marks.LastTaken.isValid() ? TimeText(marks.LastTaken) : QString();
+  for (const auto& [id, reason] : marks.Refused) {
     if (!ok) break;
     count.addBindValue(taken);
-    count.addBindValue(TimeText(now));
+    count.addBindValue(TimeText(marks.Now));
     count.addBindValue(reason);
     count.addBindValue(id);
     aside.addBindValue(id);
-    aside.addBindValue(RefusalsToSetAside);
+    aside.addBindValue(TJournal::RefusalsToSetAside);
     ok = count.exec() && aside.exec();
     if (ok && aside.next()) {
       const QByteArray bytes = aside.value(0).toByteArray();
@@ -301,10 +350,27 @@ bool TJournal::CountRefusals(const std::vector<std::pair<qint64, QString>>& refu
     }
     aside.finish();
   }
-  if (ok && db.commit()) return true;
-  const QString error = count.lastError().isValid()   ? count.lastError().text()
-                        : aside.lastError().isValid() ? aside.lastError().text()
-                                                      : db.lastError().text();
+  if (!ok) error = count.lastError().isValid() ? count.lastError().text() : aside.lastError().text();
+  return ok;
+}
+
+}  // namespace
+
+bool TJournal::Mark(const TMarks& marks, std::vector<TSetAside>& setAside) {
+  setAside.clear();
+  if (marks.Delivered.empty() && marks.Settled.empty() && marks.InDoubt.empty() && marks.Refused.empty())
+    return true;
+  QSqlDatabase db = QSqlDatabase::database(FConnectionName, false);
+  if (!BeginWrite()) return false;
+  QString error;
+  bool ok = ForEachId(db, DeliveredMarkSQL, TimeText(marks.Committed), marks.Delivered, error) &&
+            ForEachId(db, InDoubtSQL, 0, marks.Settled, error) &&
+            ForEachId(db, InDoubtSQL, 1, marks.InDoubt, error) && CountRefusals(db, marks, setAside, error);
+  if (ok && !db.commit()) {
+    ok = false;
+    error = db.lastError().text();
+  }
+  if (ok) return true;
   db.rollback();
   setAside.clear();
   return Fail(error);

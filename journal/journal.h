@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,21 @@ struct TSetAside {
   QString Reason;
 };
 
+// What one step of delivery writes, in one transaction: a write is an fsync, and each holds the
+// journal's write lock through its own.
+struct TMarks {
+  std::vector<qint64> Delivered = {};  // the host committed them, at Committed
+  QDateTime Committed = {};
+  std::vector<qint64> Settled = {};  // certainly not in the host: no longer in doubt
+  std::vector<qint64> InDoubt = {};  // a commit of them is about to begin
+  // One refused apply for each, at Now, counted only when the server took another call since the
+  // call's previous refusal (LastTaken: when it last took one; Now counts every refusal). Calls refused
+  // RefusalsToSetAside times are set aside.
+  std::vector<std::pair<qint64, QString>> Refused = {};
+  QDateTime Now = {};
+  QDateTime LastTaken = {};
+};
+
 struct TJournalCounts {
   int Waiting = 0;
   int Refused = 0;
@@ -63,15 +79,27 @@ class TJournal {
   TJournal(const TJournal&) = delete;
   TJournal& operator=(const TJournal&) = delete;
 
-  // Opens the file, creating it and its folder. A file that is not a journal database, or that fails
-  // SQLite's quick check, is renamed aside (SetAsideFile() names it) and a new journal begun, into
-  // which what can still be read of it is copied (Recovered()). False when the file cannot be opened
-  // or written (LastError() has the path and the driver's text). A second connection to a journal
-  // already open elsewhere passes setAsideDamaged false: only the first may move the file.
+  // Opens the file, creating it and its folder, and leaves them to this user alone (privatefolder.h). A
+  // file that is not a journal database, or that fails SQLite's quick check, is renamed aside and a new
+  // journal begun, into which what can still be read of it is copied (Recovered()); a copy that did not
+  // commit (the program killed during it) is taken up at the next open. SetAsideFile() names the file
+  // recovered. False when the file cannot be opened or written (LastError() has the path and the
+  // driver's text). A second connection to a journal already open elsewhere passes setAsideDamaged
+  // false: only the first may move or recover files.
   bool Open(const QString& path, bool setAsideDamaged = true);
   QString SetAsideFile() const { return FSetAside; }
   const TRecovery& Recovered() const { return FRecovered; }
   QString LastError() const { return FError; }
+
+  // The interface thread's write to come: waits at most wait for the journal's write lock and keeps
+  // it for the next Append, which commits it. While this connection waits for the lock or holds it,
+  // and after a wait that ran out until its next Reserve or Release, the other connections of this
+  // process begin no write of their own (for a few seconds at most). False when the lock was not had:
+  // Busy() when another connection held it, else the journal fails (LastError()).
+  bool Reserve(std::chrono::milliseconds wait);
+  bool Busy() const { return FBusy; }
+  // Gives up a reservation no Append used.
+  void Release();
 
   // Writes the lines in one transaction, in order; fills what became of each. False (nothing
   // written) when the transaction could not be committed. With tail, the unfinished end of the
@@ -86,13 +114,8 @@ class TJournal {
   // The waiting call, not in doubt and other than exceptId, that was tried least recently: one never
   // refused first, the newest among equals. None when there is no such call.
   bool LeastTried(qint64 exceptId, std::optional<TWaitingCall>& call);
-  bool MarkInDoubt(const std::vector<qint64>& ids, bool inDoubt);
-  bool MarkDelivered(const std::vector<qint64>& ids, const QDateTime& committed);
-  // One refused apply for each call, counted only when the server took another call since the
-  // call's previous refusal (lastTaken: when the server last took one). Calls refused
-  // RefusalsToSetAside times are set aside and returned.
-  bool CountRefusals(const std::vector<std::pair<qint64, QString>>& refused, const QDateTime& now,
-                     const QDateTime& lastTaken, std::vector<TSetAside>& setAside);
+  // The marks in one transaction; the calls it set aside are returned.
+  bool Mark(const TMarks& marks, std::vector<TSetAside>& setAside);
   // The calls set aside wait again (at start-up and at each change of day).
   bool ReviveRefused();
   // Drops delivered calls and lines that were no call, received more than KeepDays days before now.
@@ -110,8 +133,12 @@ class TJournal {
  private:
   enum class TOpened { opSound, opDamaged, opFailed };
   TOpened Connect();
+  // The schema on a sound file, the files made private, and (recover) pending recoveries taken up.
+  bool Begin(bool recover);
   bool Fail(const QString& what);
   bool Exec(const QString& statement);
+  bool BeginWrite();
+  void Claim(bool claimed);
   bool CreateSchema();
   void SetFileAside(const QString& path);
 
@@ -120,6 +147,9 @@ class TJournal {
   QString FError;
   QString FSetAside;
   TRecovery FRecovered;
+  bool FReserved = false;  // a write transaction Reserve began is open
+  bool FClaimed = false;   // this connection's writes go first
+  bool FBusy = false;
 };
 
 }  // namespace calls

@@ -1,6 +1,9 @@
 #include "journalrecovery.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -111,9 +114,11 @@ class TCopier {
     if (FOk && undelivered) ++FCalls;
   }
 
-  TRecovery Result() const {
-    return {FCalls, FOk ? QString()
-                        : (FInsert.lastError().isValid() ? FInsert.lastError() : FResent.lastError()).text()};
+  TRecovery Result(const QString& file) const {
+    return {
+        FCalls,
+        FOk ? QString() : (FInsert.lastError().isValid() ? FInsert.lastError() : FResent.lastError()).text(),
+        file};
   }
 
  private:
@@ -136,14 +141,51 @@ class TCopier {
 
 }  // namespace
 
+namespace {
+
+// The file's recovery committed, in the transaction under way (or on its own).
+bool MarkRecovered(const QSqlDatabase& into, const QString& damagedPath, QString& error) {
+  QSqlQuery query(into);
+  query.prepare(RecoveredSQL);
+  query.addBindValue(QFileInfo(damagedPath).fileName());
+  if (query.exec()) return true;
+  error = query.lastError().text();
+  return false;
+}
+
+bool WasRecovered(const QSqlDatabase& into, const QString& damagedPath) {
+  QSqlQuery query(into);
+  query.prepare(WasRecoveredSQL);
+  query.addBindValue(QFileInfo(damagedPath).fileName());
+  return query.exec() && query.next();
+}
+
+// The files set aside beside the journal, oldest first (their names end in the time they were set
+// aside), without their companions.
+QStringList SetAsideFiles(const QString& journalPath) {
+  const QFileInfo journal(journalPath);
+  const QRegularExpression name(QRegularExpression::anchoredPattern(
+      QRegularExpression::escape(journal.fileName()) + QStringLiteral("\\.danificado-\\d{8}-\\d{6}")));
+  QStringList files;
+  for (const QString& file : journal.dir().entryList({journal.fileName() + QStringLiteral(".danificado-*")},
+                                                     QDir::Files, QDir::Name)) {
+    if (name.match(file).hasMatch()) files << journal.dir().filePath(file);
+  }
+  return files;
+}
+
+}  // namespace
+
 TRecovery RecoverDamagedJournal(const QString& damagedPath, const QSqlDatabase& into, int resentDays) {
   const QString name = into.connectionName() + QStringLiteral("-damaged");
-  TRecovery result;
+  TRecovery result{0, {}, damagedPath};
   {
     QSqlDatabase damaged = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     damaged.setDatabaseName(damagedPath);
     damaged.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (damaged.open()) {
+    if (!damaged.open()) {
+      result.Error = damaged.lastError().text();
+    } else {
       QSqlDatabase target = into;
       QSqlQuery begin(target);
       if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
@@ -151,7 +193,9 @@ TRecovery RecoverDamagedJournal(const QString& damagedPath, const QSqlDatabase& 
       } else {
         TCopier copier(target, resentDays);
         TDamagedReader(damaged).ReadAll(LastId(damaged), [&copier](const TRow& row) { copier.Take(row); });
-        result = copier.Result();
+        result = copier.Result(damagedPath);
+        // Recorded in the copy's own commit: until then the file is still to be recovered.
+        if (result.Error.isEmpty()) MarkRecovered(target, damagedPath, result.Error);
         if (result.Error.isEmpty() && !target.commit()) result.Error = target.lastError().text();
         if (!result.Error.isEmpty()) {
           target.rollback();
@@ -163,6 +207,23 @@ TRecovery RecoverDamagedJournal(const QString& damagedPath, const QSqlDatabase& 
   }
   QSqlDatabase::removeDatabase(name);
   return result;
+}
+
+TRecovery RecoverPendingJournals(const QString& journalPath, const QSqlDatabase& into, int resentDays,
+                                 bool olderJournal) {
+  TRecovery all;
+  for (const QString& file : SetAsideFiles(journalPath)) {
+    if (olderJournal) {
+      MarkRecovered(into, file, all.Error);
+      continue;
+    }
+    if (WasRecovered(into, file)) continue;
+    const TRecovery one = RecoverDamagedJournal(file, into, resentDays);
+    all.Calls += one.Calls;
+    if (all.Error.isEmpty()) all.Error = one.Error;
+    all.File = file;
+  }
+  return all;
 }
 
 }  // namespace calls

@@ -16,6 +16,9 @@ inline const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
 // under way, so the host may hold the call already. RECU, HORA_TENT: counted refusals and the last.
 // Times are local, as text that sorts.
 inline const char* const Schema[] = {
+    // Each set-aside file (by name) whose recovery committed; first, so that a journal holding TBDIAR
+    // without it is one an older version began.
+    "CREATE TABLE IF NOT EXISTS TBRECU (ARQU TEXT PRIMARY KEY)",
     "CREATE TABLE IF NOT EXISTS TBDIAR ("
     " ID INTEGER PRIMARY KEY AUTOINCREMENT,"
     " HORA_RECE TEXT NOT NULL,"
@@ -33,6 +36,13 @@ inline const char* const Schema[] = {
     "CREATE INDEX IF NOT EXISTS TBDIAR_DATA ON TBDIAR (DATA) WHERE SITU = 1",
     TailSchema,
 };
+
+// A journal of an older version, which kept no record of its recoveries.
+inline const QString OlderJournalSQL = QStringLiteral(
+    "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'TBDIAR'"
+    " AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'TBRECU')");
+inline const QString RecoveredSQL = QStringLiteral("INSERT OR IGNORE INTO TBRECU (ARQU) VALUES (?)");
+inline const QString WasRecoveredSQL = QStringLiteral("SELECT 1 FROM TBRECU WHERE ARQU = ?");
 
 enum TSitu { stWaiting = 0, stDelivered = 1, stRefused = 2, stNotACall = 3 };
 

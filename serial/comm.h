@@ -93,6 +93,9 @@ class TCommLayer {
   virtual bool Purge(TCommHandle handle, std::uint32_t flags) = 0;
   virtual bool Close(TCommHandle handle) = 0;
 
+  // Whether the line's connect is still going on: open, answering its queries with nothing waiting,
+  // but not yet connected (only the TCP layer ever says so).
+  virtual bool Connecting(TCommHandle /*handle*/) { return false; }
   // The line errors the driver counted since the handle opened; false when the driver or device keeps
   // no counts (a pseudo-terminal, a network connection), which is no failure.
   virtual bool LineErrors(TCommHandle /*handle*/, TLineErrors& /*counts*/) { return false; }

@@ -1,10 +1,13 @@
-// The comm layer over a Linux tty. Opens are exclusive (flock plus TIOCEXCL, since POSIX opens are
-// not), non-blocking and raw. Settings termios has no place for are remembered per handle so that
-// GetState returns what SetState wrote.
+// The comm layer over a Linux tty. Opens are exclusive (flock, plus TIOCEXCL on a real device, since
+// POSIX opens are not), non-blocking and raw. Settings termios has no place for are remembered per
+// handle so that GetState returns what SetState wrote.
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,10 +38,24 @@ bool ReadTermios(int fd, termios2& t) {
   return ::ioctl(fd, TCGETS2, &t) == 0;
 }
 
-// Takes the device for this process alone and makes it raw; false when any step fails.
+// A pseudo-terminal's slave lives as long as its master is held (by socat, ser2net or a test): a
+// TIOCEXCL left on it by a process that was killed would refuse every later open but root's. A real
+// device's flag goes with its last descriptor.
+bool IsPseudoTerminal(int fd) {
+  struct stat device {};
+  if (::fstat(fd, &device) != 0 || !S_ISCHR(device.st_mode)) return false;
+  const unsigned int number = major(device.st_rdev);
+  return number == PTY_SLAVE_MAJOR ||
+         (number >= UNIX98_PTY_SLAVE_MAJOR && number < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT);
+}
+
+// Takes the device for this process alone and makes it raw; false when any step fails. The flock
+// refuses every other program that locks its ports and goes with the process, however it ends.
 bool Claim(int fd) {
   termios2 t{};
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0 || !ReadTermios(fd, t)) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (!IsPseudoTerminal(fd) && ::ioctl(fd, TIOCEXCL) != 0) ||
+      !ReadTermios(fd, t))
+    return false;
   MakeRaw(t);
   return ::ioctl(fd, TCSETS2, &t) == 0;
 }
@@ -70,7 +87,7 @@ class TPosixCommLayer final : public TCommLayer {
 
   bool GetState(TCommHandle handle, TLineSettings& settings) override {
     termios2 t{};
-    if (!ReadTermios(Descriptor(handle), t)) return false;
+    if (!ReadTermios(Descriptor(handle), t)) return Failed();
     settings = FromTermios(t, Kept(handle));
     return true;
   }
@@ -78,7 +95,12 @@ class TPosixCommLayer final : public TCommLayer {
   bool SetState(TCommHandle handle, const TLineSettings& settings) override {
     const int fd = Descriptor(handle);
     termios2 t{};
-    if (!ReadTermios(fd, t) || !ToTermios(settings, t) || ::ioctl(fd, TCSETS2, &t) != 0) return false;
+    if (!ReadTermios(fd, t)) return Failed();
+    if (!ToTermios(settings, t)) {
+      FLastError = "o Linux não aceita esta configuração (5 a 8 bits de dados; 1,5 bit de parada só com 5)";
+      return false;
+    }
+    if (::ioctl(fd, TCSETS2, &t) != 0) return Failed();
     FKept[fd] = settings;
     return true;
   }

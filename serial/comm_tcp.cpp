@@ -27,21 +27,35 @@ struct TLookup {
 };
 
 // A name server may take seconds to answer: look the name up on a thread of its own, which is left
-// to finish alone when the line is closed first.
-std::future<TLookup> LookUp(const TTcpAddress& address) {
+// to finish alone when no line waits for it any more.
+std::shared_future<TLookup> LookUp(const TTcpAddress& address, const TResolver& resolver) {
   std::promise<TLookup> promise;
-  std::future<TLookup> result = promise.get_future();
-  std::thread([address, promise = std::move(promise)]() mutable {
+  std::shared_future<TLookup> result = promise.get_future().share();
+  std::thread([address, resolver, promise = std::move(promise)]() mutable {
     TLookup lookup;
-    net::Resolve(address.Host, address.Port, false, lookup.Addresses, lookup.Error);
+    resolver(address.Host, address.Port, lookup.Addresses, lookup.Error);
     promise.set_value(std::move(lookup));
   }).detach();
   return result;
 }
 
+bool Answered(const std::shared_future<TLookup>& lookup) {
+  return lookup.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+std::string SecondsText(std::chrono::milliseconds span) {
+  return std::to_string((span.count() + 999) / 1000) + " s";
+}
+
 class TTcpComm final : public TCommLayer {
  public:
-  explicit TTcpComm(std::chrono::milliseconds connectTimeout) : FTimeout(connectTimeout) {}
+  TTcpComm(std::chrono::milliseconds connectTimeout, TResolver resolver)
+      : FTimeout(connectTimeout), FResolver(std::move(resolver)) {
+    if (!FResolver) {
+      FResolver = [](const std::string& host, const std::string& port, std::vector<net::TAddress>& addresses,
+                     std::string& error) { return net::Resolve(host, port, false, addresses, error); };
+    }
+  }
   ~TTcpComm() override {
     for (auto& [handle, line] : FLines) Disconnect(line);
   }
@@ -59,13 +73,8 @@ class TTcpComm final : public TCommLayer {
     std::string ignored;
     if (net::Resolve(address->Host, address->Port, true, line.Addresses, ignored)) {
       ConnectNext(line);
-    } else {
-      try {
-        line.Lookup = LookUp(*address);
-        line.Stage = TStage::Resolving;
-      } catch (const std::system_error&) {
-        Fail(line, "sem recursos para procurar o nome " + address->Host);
-      }
+    } else if (!StartLookUp(*address, line)) {
+      return InvalidCommHandle;
     }
     const TCommHandle handle = ++FLastHandle;
     FLines.emplace(handle, std::move(line));
@@ -131,6 +140,13 @@ class TTcpComm final : public TCommLayer {
     return true;
   }
 
+  bool Connecting(TCommHandle handle) override {
+    TLine* line = Find(handle);
+    if (line == nullptr) return false;
+    Advance(*line);
+    return line->Stage == TStage::Resolving || line->Stage == TStage::Connecting;
+  }
+
   bool Purge(TCommHandle handle, std::uint32_t flags) override {
     TLine* line = Find(handle);
     if (line == nullptr) return false;
@@ -160,9 +176,17 @@ class TTcpComm final : public TCommLayer {
  private:
   enum class TStage { Resolving, Connecting, Connected, Failed };
 
+  // A look-up under way, or done and not yet taken by a line.
+  struct TLookUpRun {
+    std::shared_future<TLookup> Answer;
+    TClock::time_point Deadline;  // when it counts as not answering
+  };
+
   struct TLine {
     TStage Stage = TStage::Connecting;
-    std::future<TLookup> Lookup;
+    std::string Name;  // HOST:PORT, the look-up's key
+    std::shared_future<TLookup> Lookup;
+    TClock::time_point LookupDeadline;
     std::vector<net::TAddress> Addresses;
     std::size_t NextAddress = 0;
     net::TSocket Socket = net::NoSocket;
@@ -176,10 +200,40 @@ class TTcpComm final : public TCommLayer {
     return found == FLines.end() ? nullptr : &found->second;
   }
 
+  // Puts the line on the look-up of its name: the one under way, or a new one. False, with the
+  // reason, when the one under way is past its time or no thread can be had.
+  bool StartLookUp(const TTcpAddress& address, TLine& line) {
+    line.Name = address.Host + ':' + address.Port;
+    auto run = FLookUps.find(line.Name);
+    if (run == FLookUps.end()) {
+      try {
+        run = FLookUps.emplace(line.Name, TLookUpRun{LookUp(address, FResolver), TClock::now() + FTimeout})
+                  .first;
+      } catch (const std::system_error&) {
+        FLastError = "sem recursos para procurar o nome " + address.Host;
+        return false;
+      }
+    } else if (!Answered(run->second.Answer) && TClock::now() >= run->second.Deadline) {
+      FLastError = NameSilentText();
+      return false;
+    }
+    line.Lookup = run->second.Answer;
+    line.LookupDeadline = run->second.Deadline;
+    line.Stage = TStage::Resolving;
+    return true;
+  }
+
+  std::string NameSilentText() const {
+    return "a consulta do nome não respondeu em " + SecondsText(FTimeout);
+  }
+
   // Moves a line that is being connected as far on as it can go now.
   void Advance(TLine& line) {
-    if (line.Stage == TStage::Resolving &&
-        line.Lookup.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+    if (line.Stage == TStage::Resolving && Answered(line.Lookup)) {
+      // Taken: the next open looks the name up again.
+      if (const auto run = FLookUps.find(line.Name); run != FLookUps.end() && Answered(run->second.Answer)) {
+        FLookUps.erase(run);
+      }
       TLookup lookup = line.Lookup.get();
       if (lookup.Addresses.empty()) {
         Fail(line, lookup.Error);
@@ -199,8 +253,10 @@ class TTcpComm final : public TCommLayer {
       line.Socket = net::NoSocket;
       ConnectNext(line);
     }
-    if ((line.Stage == TStage::Resolving || line.Stage == TStage::Connecting) && TClock::now() >= line.Deadline) {
-      Fail(line, "sem resposta em " + std::to_string((FTimeout.count() + 999) / 1000) + " s");
+    if (line.Stage == TStage::Resolving && TClock::now() >= line.LookupDeadline) Fail(line, NameSilentText());
+    if ((line.Stage == TStage::Resolving || line.Stage == TStage::Connecting) &&
+        TClock::now() >= line.Deadline) {
+      Fail(line, "sem resposta em " + SecondsText(FTimeout));
     }
   }
 
@@ -230,6 +286,8 @@ class TTcpComm final : public TCommLayer {
   }
 
   std::chrono::milliseconds FTimeout;
+  TResolver FResolver;
+  std::map<std::string, TLookUpRun> FLookUps;  // by HOST:PORT
   std::map<TCommHandle, TLine> FLines;
   TCommHandle FLastHandle = 0;
   std::string FLastError;
@@ -237,8 +295,8 @@ class TTcpComm final : public TCommLayer {
 
 }  // namespace
 
-std::unique_ptr<TCommLayer> MakeTcpCommLayer(std::chrono::milliseconds connectTimeout) {
-  return std::make_unique<TTcpComm>(connectTimeout);
+std::unique_ptr<TCommLayer> MakeTcpCommLayer(std::chrono::milliseconds connectTimeout, TResolver resolver) {
+  return std::make_unique<TTcpComm>(connectTimeout, std::move(resolver));
 }
 
 }  // namespace serial

@@ -43,14 +43,14 @@ class TWin32Comm final : public TCommLayer {
   bool GetState(TCommHandle handle, TLineSettings& settings) override {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(Native(handle), &dcb)) return false;
+    if (!GetCommState(Native(handle), &dcb)) return Failed();
     settings = FromDcb(dcb);
     return true;
   }
 
   bool SetState(TCommHandle handle, const TLineSettings& settings) override {
     DCB dcb = ToDcb(settings);
-    return SetCommState(Native(handle), &dcb) != 0;
+    return SetCommState(Native(handle), &dcb) != 0 || Failed();
   }
 
   bool ClearError(TCommHandle handle, std::uint32_t& bytesWaiting) override {

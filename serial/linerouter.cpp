@@ -91,6 +91,11 @@ bool TLineRouter::LineErrors(TCommHandle handle, TLineErrors& counts) {
   return line != nullptr && line->Layer->LineErrors(line->Inner, counts);
 }
 
+bool TLineRouter::Connecting(TCommHandle handle) {
+  const TOpenLine* line = Find(handle);
+  return line != nullptr && line->Layer->Connecting(line->Inner);
+}
+
 std::string TLineRouter::LastErrorText() const {
   return FFailing != nullptr ? FFailing->LastErrorText() : std::string();
 }

@@ -46,6 +46,7 @@ class TLineRouter final : public TCommLayer {
   bool Purge(TCommHandle handle, std::uint32_t flags) override;
   bool Close(TCommHandle handle) override;
   bool LineErrors(TCommHandle handle, TLineErrors& counts) override;
+  bool Connecting(TCommHandle handle) override;
   // The words of the layer whose operation failed last.
   std::string LastErrorText() const override;
   // A routed port is described by its device ("/dev/ttyUSB0", "COM3 (/dev/ttyS2)", "tcp://..."); a

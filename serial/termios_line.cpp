@@ -3,7 +3,9 @@
 //   BaudRate     Bnnn where the rate has a constant, else BOTHER with the number itself
 //   DataBits     CS5..CS8; 4 data bits are refused (SetState fails, the line keeps its own settings)
 //   ParityType   PARENB, with PARODD for odd; mark and space add CMSPAR (stick parity)
-//   StopBits     CSTOPB for two, and for one and a half (what a UART makes of CSTOPB with 5 data bits)
+//   StopBits     CSTOPB for two, and for one and a half, which is what a UART makes of CSTOPB with 5 data
+//                bits: one and a half with more data bits, or two with 5, are refused (the line would
+//                run at stop bits nobody chose)
 //   fcXON_XOFF   IXON and IXOFF with VSTART/VSTOP; the kernel keeps its own thresholds, so XonLim and
 //                XoffLim live only in the record
 //   fcRTS_CTS    CRTSCTS, which is both halves: RTS handshake on input, CTS gating output
@@ -75,12 +77,17 @@ std::uint8_t ParityCode(unsigned cflag) {
   return (cflag & PARODD) != 0 ? 1 : 2;
 }
 
+// CSTOPB is one and a half stop bits with 5 data bits, two with more.
+bool StopBitsFit(const TLineSettings& line) {
+  return line.StopBits == 0 || (line.StopBits == 1) == (line.ByteSize == 5);
+}
+
 }  // namespace
 
 bool ToTermios(const TLineSettings& line, termios2& t) {
   unsigned parity = 0;
   if (line.BaudRate == 0 || !ParityBits(line.Parity, parity) || line.StopBits > 2 || line.ByteSize < 5 ||
-      line.ByteSize > 8 || line.XonChar == line.XoffChar) {
+      line.ByteSize > 8 || line.XonChar == line.XoffChar || !StopBitsFit(line)) {
     return false;
   }
 
@@ -92,7 +99,6 @@ bool ToTermios(const TLineSettings& line, termios2& t) {
     if (rate == line.BaudRate) next.c_cflag = (next.c_cflag & ~kSpeedBits) | code;
   }
   next.c_cflag |= parity | kSizes[line.ByteSize - 5];
-  // One and a half stop bits is what a UART makes of CSTOPB with 5 data bits.
   if (line.StopBits != 0) next.c_cflag |= CSTOPB;
   next.c_cc[VSTART] = static_cast<cc_t>(line.XonChar);
   next.c_cc[VSTOP] = static_cast<cc_t>(line.XoffChar);
@@ -115,11 +121,11 @@ TLineSettings FromTermios(const termios2& t, const TLineSettings& kept) {
     if (code == speed) line.BaudRate = rate;
   }
   line.Parity = ParityCode(t.c_cflag);
-  line.StopBits = (t.c_cflag & CSTOPB) == 0 ? 0 : (kept.StopBits == 1 ? 1 : 2);
   line.ByteSize = 8;
   for (std::size_t i = 0; i < kSizes.size(); ++i) {
     if ((t.c_cflag & CSIZE) == kSizes[i]) line.ByteSize = static_cast<std::uint8_t>(5 + i);
   }
+  line.StopBits = (t.c_cflag & CSTOPB) == 0 ? 0 : (line.ByteSize == 5 ? 1 : 2);
   line.XonChar = static_cast<char>(t.c_cc[VSTART]);
   line.XoffChar = static_cast<char>(t.c_cc[VSTOP]);
   for (const TFlagMap& map : kFlagMap) {

@@ -9,7 +9,8 @@
 namespace serial {
 
 // Puts the record's line settings onto t. False, with t untouched, when termios cannot express them
-// (4 data bits, an unknown parity or stop-bit code, rate 0, equal XON and XOFF characters).
+// (4 data bits, an unknown parity or stop-bit code, one and a half stop bits with more than 5 data
+// bits or two with 5, rate 0, equal XON and XOFF characters).
 bool ToTermios(const TLineSettings& line, termios2& t);
 
 // The record as the line now has it: what termios holds comes from t, everything termios has no place

@@ -1,13 +1,18 @@
 #include "instancelock.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
+
+#include "privatefolder.h"
 
 namespace service {
 
 TInstanceLock::TInstanceLock(const QString& journalPath) : FLock(journalPath + QStringLiteral(".lock")) {
-  QDir().mkpath(QFileInfo(journalPath).absolutePath());
+  // The journal's folder, made private before anything is written in it; the journal tightens the lock
+  // file with its own files once it is open, and says so when it cannot.
+  const QFileInfo journal(journalPath);
+  QString error;
+  calls::MakePrivate(journal.absolutePath(), journal.fileName(), error);
   FLock.setStaleLockTime(0);  // only a live process holds it, however long it runs
 }
 

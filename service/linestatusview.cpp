@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "comm_tcp.h"
 #include "statuscolours.h"
 
 namespace service {
@@ -36,6 +37,21 @@ TStatusView LineView(const capture::TLineStatus& line) {
       view.Text = QStringLiteral("Porta fechada");
       detail << QStringLiteral("Porta %1 fechada: \"Conectar\" a abre.").arg(line.Device);
       break;
+    case capture::TPortState::psConnecting: {
+      QString target = line.Device;
+      if (target.startsWith(QStringLiteral("tcp://"), Qt::CaseInsensitive)) target = target.mid(6);
+      view = {QStringLiteral("Conectando a %1 desde %2")
+                  .arg(target, line.Since.toString(QStringLiteral("HH:mm:ss"))),
+              StatusAmber,
+              {}};
+      detail << QStringLiteral(
+                    "Conectando a %1 desde %2; as chamadas são lidas assim que a conexão se completar.")
+                    .arg(line.Device, StatusTime(line.Since))
+             << QStringLiteral("Sem conexão em %1 s, a linha não abre e é tentada de novo a cada %2 s.")
+                    .arg(std::chrono::duration_cast<std::chrono::seconds>(serial::TcpConnectTimeout).count())
+                    .arg(capture::TPortKeeper::RetryInterval.count());
+      break;
+    }
     case capture::TPortState::psLost:
       view = {QStringLiteral("Sem porta"), StatusRed, {}};
       detail << QStringLiteral("A porta %1 não responde desde %2.").arg(line.Device, StatusTime(line.Since))

@@ -1,5 +1,5 @@
-// What the status line shows of the serial line: the port closed, open, lost, or bringing lines that
-// cannot be read; the detail, with the time of the last line received, in its tool tip.
+// What the status line shows of the serial line: the port closed, connecting, open, lost, or bringing
+// lines that cannot be read; the detail, with the time of the last line received, in its tool tip.
 #pragma once
 
 #include "linestatus.h"

@@ -154,15 +154,16 @@ void TPipeline::Connect() {
     emit Failed(QStringLiteral("Não foi possível abrir a porta"));
     return;
   }
+  // A TCP line still connecting enters the connected mode too; Opened waits for an open line.
   SetState(TWindowState(TWindowState::TState::wsConnected));
-  emit Opened();
+  if (FCycle->Line().Port == capture::TPortState::psOpen) emit Opened();
 }
 
 void TPipeline::ConnectUnattended() {
-  const bool opened = FCycle->Connect(true);
+  FCycle->Connect(true);
   // Connected either way: the logger keeps trying the port, and the status line says so.
   SetState(TWindowState(TWindowState::TState::wsConnected));
-  if (opened) emit Opened();
+  if (FCycle->Line().Port == capture::TPortState::psOpen) emit Opened();
 }
 
 void TPipeline::Disconnect() {

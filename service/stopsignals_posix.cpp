@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -16,8 +17,23 @@ namespace {
 // Written by the handler, read by the notifier: a handler may do little more than write().
 int SignalPipe[2] = {-1, -1};
 
+constexpr int StopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// Set by the first stop signal. Lock-free, so a handler may touch it.
+std::atomic<bool> Stopping = false;
+
 void Forward(int signal) {
   const int saved = errno;
+  // Once: whichever stop signal comes next ends the program at once, as its default would; also one
+  // that another thread took before the dispositions below were reset.
+  struct sigaction byDefault = {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  for (const int stop : StopSignals) ::sigaction(stop, &byDefault, nullptr);
+  if (Stopping.exchange(true)) {
+    ::raise(signal);  // delivered, by default, once this handler returns
+    return;
+  }
   const unsigned char number = static_cast<unsigned char>(signal);
   [[maybe_unused]] const ssize_t written = ::write(SignalPipe[0], &number, 1);
   errno = saved;
@@ -51,9 +67,12 @@ void OnStopSignal(QObject& context, std::function<void(const QString& signal)> s
   struct sigaction action = {};
   action.sa_handler = Forward;
   sigemptyset(&action.sa_mask);
-  // Once: a second signal while the program ends ends it at once.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  action.sa_flags = SA_RESTART;
+  for (const int signal : StopSignals) ::sigaction(signal, &action, nullptr);
+}
+
+void IgnoreBrokenPipe() {
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace window

@@ -10,6 +10,7 @@
 #include "settingsdialog.h"
 #include "sitesettings.h"
 #include "startup.h"
+#include "stopsignals.h"
 #include "storesettings.h"
 
 namespace {
@@ -24,6 +25,7 @@ constexpr const char* ServiceSwitch = "--servico";
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  window::IgnoreBrokenPipe();
   if (argc == 2 && std::strcmp(argv[1], ServiceSwitch) == 0) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("logchamadas"));

@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "tcpaddress.h"
 #include "ui_settingsdialog.h"
 
 namespace window {
@@ -42,6 +43,7 @@ TSettingsDialog::TSettingsDialog(capture::TSettingsFiles files, const std::vecto
   connect(ui->cbPorts, &QComboBox::activated, this, [this](int index) {
     ui->edDevice->setText(ui->cbPorts->itemData(index).toString());
   });
+  connect(ui->edDevice, &QLineEdit::textChanged, this, &TSettingsDialog::ShowDeviceKind);
   connect(ui->btTest, &QPushButton::clicked, this, &TSettingsDialog::TestClick);
   connect(ui->btSave, &QPushButton::clicked, this, &TSettingsDialog::SaveClick);
   FTest.OnChange = [this] { ShowTest(); };
@@ -88,13 +90,30 @@ capture::TSiteSettings TSettingsDialog::Chosen() const {
   return settings;
 }
 
-bool TSettingsDialog::DeviceAccepted() {
+void TSettingsDialog::ShowDeviceKind() {
+  // A TCP line has no speed, frame or flow control: those settings mean nothing for it.
+  const bool serialLine = !serial::IsTcpName(ui->edDevice->text().trimmed().toStdString());
+  const std::initializer_list<QWidget*> settings = {
+      ui->lbSpeed,  ui->cbSpeed,    ui->lbDataBits, ui->cbDataBits, ui->lbParity,
+      ui->cbParity, ui->lbStopBits, ui->cbStopBits, ui->lbFlow,     ui->cbFlow};
+  for (QWidget* setting : settings) setting->setEnabled(serialLine);
+}
+
+bool TSettingsDialog::Accepted() {
   const QString device = ui->edDevice->text().trimmed();
-  if (capture::IsLineDevice(device)) return true;
-  ui->lbMessage->setText(QStringLiteral("Dispositivo inválido: \"%1\". Valores permitidos: %2.")
-                             .arg(device, capture::LineDevicesAllowed()));
-  ui->edDevice->setFocus();
-  return false;
+  if (!capture::IsLineDevice(device)) {
+    ui->lbMessage->setText(QStringLiteral("Dispositivo inválido: \"%1\". Valores permitidos: %2.")
+                               .arg(device, capture::LineDevicesAllowed()));
+    ui->edDevice->setFocus();
+    return false;
+  }
+  // The start would refuse these settings too.
+  if (const QString error = capture::StopBitsError(Chosen()); !error.isEmpty()) {
+    ui->lbMessage->setText(QStringLiteral("Configuração inválida: %1.").arg(error));
+    ui->cbStopBits->setFocus();
+    return false;
+  }
+  return true;
 }
 
 void TSettingsDialog::TestClick() {
@@ -102,7 +121,7 @@ void TSettingsDialog::TestClick() {
     FTest.Stop();
     return;
   }
-  if (!DeviceAccepted()) return;
+  if (!Accepted()) return;
   ui->lbMessage->clear();
   ui->edLines->clear();
   FTest.Start(Chosen());
@@ -122,7 +141,7 @@ void TSettingsDialog::ShowTest() {
 }
 
 void TSettingsDialog::SaveClick() {
-  if (!DeviceAccepted()) return;
+  if (!Accepted()) return;
   const capture::TSiteSettings settings = Chosen();
   const capture::TSiteSettingsSaved saved = capture::SaveSiteSettings(settings, FFiles);
   if (!saved.Ok()) {

@@ -1,5 +1,6 @@
 // The settings dialog (logchamadas --configurar): the site's line, chosen from the serial ports found
-// or written as any device or tcp:// address, with its line settings and silence limit; "Testar"
+// or written as any device or tcp:// address, with its line settings (greyed out for a tcp:// address,
+// where they mean nothing) and silence limit; "Testar"
 // opens it for a while and shows what arrives (capture::TLineTest); "Gravar" writes the system-wide
 // file when it can, else the user's, and says which. Laid out in settingsdialog.ui; it only binds.
 #pragma once
@@ -29,8 +30,11 @@ class TSettingsDialog : public QDialog {
  private:
   void ShowSettings(const capture::TSiteSettings& settings);
   capture::TSiteSettings Chosen() const;
-  // The device field holds one the settings take; otherwise says so and gives it the focus.
-  bool DeviceAccepted();
+  // Greys out the serial settings for a tcp:// device.
+  void ShowDeviceKind();
+  // The device field holds one the settings take, and the stop bits go with the data bits; otherwise
+  // says so and gives the field the focus.
+  bool Accepted();
   void TestClick();
   void SaveClick();
   void ShowTest();

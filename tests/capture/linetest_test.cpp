@@ -10,6 +10,7 @@
 #include <ostream>
 #include <thread>
 
+#include "lineclaim.h"
 #include "linetest.h"
 #include "loopback.h"
 #include "serialport.h"
@@ -148,6 +149,15 @@ TEST_F(LineTestRun, HeldMissingAndRefusedLines) {
   EXPECT_FALSE(test.Start(Device(missing)));
   EXPECT_TRUE(test.Verdict().startsWith(QStringLiteral("A porta %1 não existe ou não está ligada (").arg(missing)))
       << test.Verdict().toStdString();
+
+  // The line of this machine's running logger is not even connected to.
+  testsupport::TLoopbackServer server;
+  TLineClaim claim;
+  claim.Take(QString::fromStdString(server.Address()));
+  EXPECT_FALSE(test.Start(Device(QString::fromStdString(server.Address()))));
+  EXPECT_EQ(test.Verdict(),
+            QStringLiteral("a linha está com o log de chamadas em execução; desconecte-o para testar"));
+  EXPECT_FALSE(server.Accept(300ms));
 
   // A device server that is not listening.
   std::string refused;

@@ -317,24 +317,38 @@ TEST_P(ReceiveCycleTest, FirstCallAfterMidnightIsStoredAndTheDayTurnsInTheSameTi
   EXPECT_TRUE(Rig.Log.Lines.isEmpty());
 }
 
-// On a fast line the reads between ticks take the bytes off the driver and frame them; the tick
-// journals and stores them. A tail that came between ticks is not taken as a line by a tick whose own
-// read found nothing: the line is still arriving.
-TEST_P(ReceiveCycleTest, ReadsBetweenTicksLeaveTheJournalToTheTick) {
+// On a fast line the reads between ticks take the bytes off the driver and journal them at once. A
+// tail that came between ticks is not taken as a line by a tick whose own read found nothing: the line
+// is still arriving. While another program holds the journal, neither a read between ticks nor the
+// first tick takes a byte off the driver; the next tick reads them into memory, as for a journal that
+// cannot be written, and they are written once it is free.
+TEST_P(ReceiveCycleTest, ReadsBetweenTicksJournalWhatTheyTakeAndABusyJournalLeavesBytesInTheDriver) {
   const std::string second = CallAt(41, "402");
   Rig.Send(CallAt(40, "401") + second.substr(0, 20));
   Rig.Cycle->ReadBetweenTicks();
   Rig.Line.Drained();
   EXPECT_EQ(Rig.Log.Lines.size(), 1);
-  EXPECT_EQ(Rig.Cycle->Unwritten(), 1u);  // framed, not yet on disk
-  Rig.Tick();
+  EXPECT_EQ(Rig.Cycle->Unwritten(), 0u);
   EXPECT_EQ(Rig.StoredCalls(1), QStringList{"401|0113456789|2026-12-09 10:15:40"});
+  Rig.Tick();
   EXPECT_EQ(Rig.Log.Lines.size(), 1);
+
+  QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-program"));
+  other.setDatabaseName(TCycleRig::JournalPath());
+  ASSERT_TRUE(other.open() && QSqlQuery(other).exec(QStringLiteral("BEGIN IMMEDIATE")));
   Rig.Send(second.substr(20));
   Rig.Cycle->ReadBetweenTicks();
+  Rig.Cycle->TimerTimer();
+  EXPECT_EQ(Rig.Log.Lines.size(), 1);
   Rig.Tick();
+  EXPECT_EQ(Rig.Cycle->Unwritten(), 1u);
+  other.rollback();
+  Rig.Tick();
+  EXPECT_EQ(Rig.Cycle->Unwritten(), 0u);
   EXPECT_EQ(Rig.StoredCalls(2).size(), 2);
-  EXPECT_EQ(Rig.Log.Lines.size(), 2);
+  EXPECT_EQ(Rig.Log.Lines.filter(QStringLiteral("402")).size(), 1);
+  other = QSqlDatabase();
+  QSqlDatabase::removeDatabase(QStringLiteral("other-program"));
 }
 
 // Up to 19,200 bit/s the tick's read is all; above, the driver's 4 KB never fill between two reads.

@@ -140,6 +140,33 @@ TEST_F(SiteSettings, EachBadValueStopsWithFileKeyValueAndWhatIsAllowed) {
             QStringList{QStringLiteral("Arquivo de configuração mal formado: ") + malformed + QLatin1Char('.')});
 }
 
+// Stop bits a UART cannot make with the data bits stop the start, the pair judged as both files leave
+// it and named in the file that wrote it last.
+TEST_F(SiteSettings, StopBitsTheDataBitsDoNotAllowAreRefused) {
+  const struct {
+    const char* System;
+    const char* User;
+    const char* Refused;  // as the message shows the pair; null: taken
+  } cases[] = {
+      {"bits_dados=5\nbits_parada=1.5", "", nullptr},
+      {"bits_dados=8\nbits_parada=1.5", "", "bits_parada=1.5 com bits_dados=8"},
+      {"bits_dados=5\nbits_parada=2", "", "bits_parada=2 com bits_dados=5"},
+      {"bits_dados=6\nbits_parada=2", "", nullptr},
+      {"bits_parada=1.5", "[porta]\nbits_dados=5", nullptr},
+      {"bits_dados=5\nbits_parada=1.5", "[porta]\nbits_dados=7", "bits_parada=1.5 com bits_dados=7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.System);
+    const capture::TSettingsFiles pair{NewFile(), NewFile()};
+    Write(pair.System, (std::string("[porta]\n") + c.System).c_str());
+    Write(pair.User, c.User);
+    const QString message = capture::ReadSiteSettings(pair).ErrorMessage();
+    const QString refused = QStringLiteral("Valor inválido em %1: [porta] %2. Valores permitidos: ")
+                                .arg(*c.User != 0 ? pair.User : pair.System, c.Refused);
+    EXPECT_TRUE(c.Refused == nullptr ? message.isEmpty() : message.startsWith(refused)) << message.toStdString();
+  }
+}
+
 TEST_F(SiteSettings, UnknownKeysAreIgnoredWithAWarningEach) {
   Write(files.User, "solto=1\n[porta]\nvelocidad=1200\nvelocidade=19200\n[linhas]\nsilencio_horas=2\n");
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);

@@ -7,9 +7,12 @@
 #include <chrono>
 #include <thread>
 
+#include "comm_tcp.h"
+#include "lineclaim.h"
 #include "lineframer.h"
 #include "linerouter.h"
 #include "loopback.h"
+#include "portkeeper.h"
 #include "readwatch.h"
 #include "serialport.h"
 
@@ -73,6 +76,60 @@ TEST_F(TcpSource, LinesInPiecesAreFramedOnceAlsoAfterTheServerComesBack) {
   ASSERT_TRUE(again.Accept());
   SendAndTick(again, second + "\r\n");
   EXPECT_EQ(lines, (std::vector<std::string>{first, second, first, second}));
+}
+
+// The port kept over a TCP line, tick by tick: connecting while the handshake goes unanswered, lost at
+// the time-out and lost since then while tries time out, open once one completes, lost when the server
+// ends the connection, back at the next try. The line is claimed from the connect to the disconnect.
+TEST(TcpKeeper, ConnectingLostOpenLostAndBack) {
+  using capture::TPortState;
+  testsupport::TLoopbackServer busy(0, 0);
+  ASSERT_TRUE(busy.FillBacklog());
+  auto router =
+      std::make_unique<serial::TLineRouter>(serial::MakeSystemCommLayer(), serial::MakeTcpCommLayer(300ms));
+  router->SetDevice("COM1", busy.Address());
+  auto watched = std::make_unique<capture::TReadWatch>(std::move(router));
+  capture::TReadWatch& watch = *watched;
+  serial::TSerialPort port(std::move(watched));
+  port.SetCommPort(serial::TCommPort::cpCOM1);
+  QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+  capture::TPortKeeper keeper(port, watch, [&] { return now; });
+  std::vector<TPortState> walked;
+  const auto tickUntil = [&](TPortState wanted) {
+    for (int round = 0; round < 200 && keeper.State() != wanted; ++round) {
+      now = now.addSecs(1);
+      keeper.Retry();
+      std::string text;
+      port.ReceiveData(text);
+      keeper.Check();
+      if (walked.back() != keeper.State()) walked.push_back(keeper.State());
+      std::this_thread::sleep_for(10ms);
+    }
+    return keeper.State() == wanted;
+  };
+
+  ASSERT_TRUE(keeper.Connect(false));
+  walked.push_back(keeper.State());
+  EXPECT_TRUE(capture::TLineClaim::Held(QString::fromStdString(busy.Address())));
+  ASSERT_TRUE(tickUntil(TPortState::psLost));
+  EXPECT_EQ(keeper.Error(), QStringLiteral("sem resposta em 1 s"));
+  const QDateTime lostSince = keeper.Since();
+  EXPECT_FALSE(tickUntil(TPortState::psOpen));  // two seconds of tries, each timing out
+  EXPECT_EQ(keeper.Since(), lostSince);
+
+  const std::uint16_t portNumber = busy.Port();
+  busy.StopListening();
+  testsupport::TLoopbackServer server(portNumber);
+  ASSERT_TRUE(tickUntil(TPortState::psOpen));
+  ASSERT_TRUE(server.Accept());
+  server.ClosePeer();
+  ASSERT_TRUE(tickUntil(TPortState::psLost));
+  EXPECT_EQ(keeper.Error(), QStringLiteral("a outra ponta encerrou a conexão"));
+  ASSERT_TRUE(tickUntil(TPortState::psOpen));
+  EXPECT_EQ(walked, (std::vector<TPortState>{TPortState::psConnecting, TPortState::psLost, TPortState::psOpen,
+                                             TPortState::psLost, TPortState::psOpen}));
+  keeper.Disconnect();
+  EXPECT_FALSE(capture::TLineClaim::Held(QString::fromStdString(busy.Address())));
 }
 
 }  // namespace

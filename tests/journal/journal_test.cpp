@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -66,7 +67,8 @@ TEST_F(JournalTest, WaitingCallsComeBackInArrivalOrderUntilDeliveredAndArePruned
   EXPECT_EQ(waiting[1].Row.RAMA.Text(), "2002");
   EXPECT_EQ(waiting[1].Row.DATA.DateTime(), QDateTime(QDate(2026, 12, 9), QTime(9, 59, 0)));
 
-  ASSERT_TRUE(Journal.MarkDelivered({ids[0].Id, ids[2].Id}, Now));
+  std::vector<TSetAside> none;
+  ASSERT_TRUE(Journal.Mark({.Delivered = {ids[0].Id, ids[2].Id}, .Committed = Now}, none));
   ASSERT_TRUE(Journal.Waiting(0, 10, waiting));
   ASSERT_EQ(waiting.size(), 1u);
   EXPECT_EQ(waiting[0].Id, ids[3].Id);
@@ -88,10 +90,11 @@ TEST_F(JournalTest, ACallRefusedThreeTimesWhileOthersWereTakenIsSetAside) {
   std::vector<TSetAside> aside;
   QDateTime t = Now;
   // Nothing taken since it arrived: not counted.
-  ASSERT_TRUE(Journal.CountRefusals({{id, "no"}}, t = t.addSecs(1), Now.addSecs(-1), aside));
+  ASSERT_TRUE(
+      Journal.Mark({.Refused = {{id, "no"}}, .Now = t = t.addSecs(1), .LastTaken = Now.addSecs(-1)}, aside));
   for (int i = 0; i < 3; ++i) {
     t = t.addSecs(1);
-    ASSERT_TRUE(Journal.CountRefusals({{id, "CHECK failed"}}, t, t, aside));
+    ASSERT_TRUE(Journal.Mark({.Refused = {{id, "CHECK failed"}}, .Now = t, .LastTaken = t}, aside));
     EXPECT_EQ(aside.size(), i == 2 ? 1u : 0u);
   }
   ASSERT_EQ(aside.size(), 1u);
@@ -159,6 +162,31 @@ TEST(JournalFile, AFileThatIsNoJournalIsSetAsideAndANewOneBegun) {
   EXPECT_TRUE(journal.Recovered().Error.isEmpty()) << journal.Recovered().Error.toStdString();
   std::vector<TJournaled> journaled;
   EXPECT_TRUE(journal.Append({Line("2001 a")}, journaled));
+}
+
+// Killed during a recovery: the damaged file set aside, its calls not in a journal yet. The next open
+// takes it up, once; an older version's files, open to others, are left to the owner.
+TEST(JournalFile, AnInterruptedRecoveryIsTakenUpOnceAndTheFilesArePrivate) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("journal.sqlite"));
+  const QString aside = path + QStringLiteral(".danificado-20261209-100000");
+  {
+    TJournal damaged(QStringLiteral("journal-aside"));
+    std::vector<TJournaled> journaled;
+    ASSERT_TRUE(damaged.Open(aside) && damaged.Append({Line("2001 a"), Line("2002 b")}, journaled));
+  }
+  QFile::setPermissions(aside, QFile::Permissions(0x6644));
+  QFile::setPermissions(folder.path(), QFile::Permissions(0x7755));
+  for (int open = 0; open < 2; ++open) {
+    TJournal journal(QStringLiteral("journal-resumed"));
+    ASSERT_TRUE(journal.Open(path)) << journal.LastError().toStdString();
+    EXPECT_EQ(journal.SetAsideFile(), open == 0 ? aside : QString());
+    EXPECT_EQ(journal.Recovered().Calls, open == 0 ? 2 : 0) << journal.Recovered().Error.toStdString();
+    EXPECT_EQ(CountsOf(journal).Waiting, 2);
+  }
+#ifndef _WIN32
+  for (const QString& name : {aside, folder.path()}) EXPECT_EQ(QFileInfo(name).permissions() & 0x77, 0);
+#endif
 }
 
 TEST(JournalFile, AFolderThatCannotBeMadeIsReportedWithThePath) {

@@ -2,7 +2,10 @@
 // component's own answer would prove nothing; and the ways an open must fail.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -65,7 +68,7 @@ TEST_F(CommPosix, WhatTermiosHasNoPlaceForIsRememberedPerHandle) {
   EXPECT_EQ(line.ByteSize, 8);
 
   line.BaudRate = 14400;
-  line.StopBits = 1;  // one and a half: CSTOPB on the line, the half remembered
+  line.StopBits = 2;
   line.XonLim = 100;
   line.XoffLim = 300;
   line.ErrorChar = '?';
@@ -122,6 +125,28 @@ TEST_F(CommPosix, APortAnotherProgramHoldsDoesNotOpen) {
   EXPECT_FALSE(port.IsOpen());
   ::close(holder);
   EXPECT_TRUE(port.OpenPort());
+}
+
+// Killed while it held a pseudo-terminal whose master stays open (socat, ser2net), a normal user's
+// restart gets the line back (a TIOCEXCL would outlive the process). Run as root, both run as "nobody".
+TEST_F(CommPosix, APortAKilledLoggerHeldOpensAgainForANormalUser) {
+  const passwd* user = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+  if (::geteuid() == 0 && (user == nullptr || ::chmod(pty.SlavePath().c_str(), 0666) != 0))
+    GTEST_SKIP() << "no normal user to run as";
+  const auto openAsUser = [&](bool killed) {  // the open's outcome as the exit status
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (user != nullptr && (::setgid(user->pw_gid) != 0 || ::setuid(user->pw_uid) != 0)) ::_exit(2);
+      const bool opened = comm->Open("COM1") != serial::InvalidCommHandle;
+      if (opened && killed) ::raise(SIGKILL);
+      ::_exit(opened ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+  };
+  ASSERT_TRUE(WIFSIGNALED(openAsUser(true)));
+  EXPECT_EQ(openAsUser(false), 0);
 }
 
 // What the receive cycle reads to tell a lost line: the system's words for each failure, and no line

@@ -2,8 +2,11 @@
 // never waits, reading what arrives, and each way a connection fails.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "comm_tcp.h"
@@ -156,6 +159,41 @@ TEST_F(TcpLine, AConnectWithoutAnswerFailsAtTheTimeOut) {
   EXPECT_EQ(Waiting(line), 0);
   EXPECT_EQ(FailureOf(line), "sem resposta em 1 s");
   EXPECT_TRUE(comm->Close(line));
+}
+
+// A name server that does not answer holds one look-up however often the line is opened again: past the
+// time-out an open fails at once, and the answer, once it comes, serves the next open.
+TEST_F(TcpLine, OneLookUpAtATimeForAName) {
+  testsupport::TLoopbackServer server;
+  std::mutex lock;
+  std::condition_variable answered;
+  bool answer = false;
+  std::atomic<int> lookUps = 0;
+  comm = serial::MakeTcpCommLayer(1s, [&](const std::string&, const std::string& port,
+                                          std::vector<serial::net::TAddress>& addresses, std::string& error) {
+    ++lookUps;
+    std::unique_lock held(lock);
+    answered.wait(held, [&] { return answer; });
+    return serial::net::Resolve("127.0.0.1", port, true, addresses, error);
+  });
+  const std::string name = "tcp://pabx.example:" + std::to_string(server.Port());
+  const TCommHandle first = comm->Open(name);
+  const TCommHandle second = comm->Open(name);
+  EXPECT_TRUE(comm->Connecting(second));
+  EXPECT_EQ(FailureOf(first), "a consulta do nome não respondeu em 1 s");
+  EXPECT_EQ(comm->Open(name), serial::InvalidCommHandle);
+  EXPECT_EQ(comm->LastErrorText(), "a consulta do nome não respondeu em 1 s");
+  {
+    std::lock_guard held(lock);
+    answer = true;
+  }
+  answered.notify_all();
+  TCommHandle third = serial::InvalidCommHandle;
+  ASSERT_TRUE(Eventually([&] { return (third = comm->Open(name)) != serial::InvalidCommHandle; }));
+  EXPECT_TRUE(Eventually([&] { return !comm->Connecting(third); }));
+  EXPECT_TRUE(server.Accept());
+  EXPECT_EQ(Waiting(third), 0);
+  EXPECT_EQ(lookUps, 1);
 }
 
 TEST_F(TcpLine, AnUnknownHostFailsAndSaysSo) {

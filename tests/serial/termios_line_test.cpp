@@ -41,7 +41,7 @@ TEST(TermiosLine, ValuesBecomeTheirControlBitsAndComeBack) {
       {"5 data bits", [](L l) { l.ByteSize = 5; }, CSIZE, CS5},
       {"7 data bits", [](L l) { l.ByteSize = 7; }, CSIZE, CS7},
       {"one stop bit", [](L l) { l.StopBits = 0; }, CSTOPB, 0},
-      {"one and a half, remembered", [](L l) { l.StopBits = 1; }, CSTOPB, CSTOPB},
+      {"one and a half, with 5 data bits", [](L l) { l.StopBits = 1, l.ByteSize = 5; }, CSTOPB | CSIZE, CSTOPB | CS5},
       {"two stop bits", [](L l) { l.StopBits = 2; }, CSTOPB, CSTOPB},
   };
   for (const auto& c : cases) {
@@ -66,6 +66,9 @@ TEST(TermiosLine, WhatTermiosCannotExpressIsRefusedAndLeavesTheLineAlone) {
       {"9 data bits", with([](TLineSettings& l) { l.ByteSize = 9; })},
       {"parity 5", with([](TLineSettings& l) { l.Parity = 5; })},
       {"stop bits 3", with([](TLineSettings& l) { l.StopBits = 3; })},
+      // A UART would make two of the half, and one and a half of the two.
+      {"1.5 stop bits, 8 data bits", with([](TLineSettings& l) { l.StopBits = 1; })},
+      {"2 stop bits, 5 data bits", with([](TLineSettings& l) { l.StopBits = 2, l.ByteSize = 5; })},
       {"rate 0", with([](TLineSettings& l) { l.BaudRate = 0; })},
       {"XON equals XOFF", with([](TLineSettings& l) { l.XoffChar = 17; })},
   };

@@ -78,6 +78,12 @@ TEST(StateHistory, LineJournalAndStatementChangesOneLineEachWithTheLocalTime) {
   step(TPortState::psOpen, false);
   step(TPortState::psLost, false, "Input/output error");
   step(TPortState::psClosed, false);
+  step(TPortState::psConnecting, false);  // a TCP line: its connect completes, no news
+  step(TPortState::psOpen, false);
+  step(TPortState::psClosed, false);
+  step(TPortState::psConnecting, false);  // its connect times out, then each retry's too
+  step(TPortState::psLost, false, "sem resposta em 10 s");
+  step(TPortState::psLost, false, "sem resposta em 10 s");
   history.Journal(true, QStringLiteral("disk full"));
   history.Journal(true, QStringLiteral("disk full"));
   history.Journal(false, {});
@@ -92,6 +98,7 @@ TEST(StateHistory, LineJournalAndStatementChangesOneLineEachWithTheLocalTime) {
                          at + "linha ilegível: 9 das últimas 10 linhas não são chamadas (COM1 (/dev/ttyUSB0), 9600 bit/s)",
                          at + "linha legível de novo",
                          at + "porta COM1 (/dev/ttyUSB0) perdida: Input/output error; nova tentativa a cada 2 s",
+                         at + "porta COM1 (/dev/ttyUSB0) não abre: sem resposta em 10 s; nova tentativa a cada 2 s",
                          at + "não foi possível gravar o diário de chamadas: disk full",
                          at + "diário de chamadas gravado de novo",
                          at + "banco de dados sem resposta: um comando aguarda desde " +
@@ -124,6 +131,11 @@ TEST(StateHistory, SilenceOnTheStatusLineAndInTheHistory) {
       << view.ToolTip.toStdString();
   line.SilentHours = 0;  // a line came
   history.Line(line);
+  capture::TLineStatus connecting = line;
+  connecting.Port = TPortState::psConnecting;
+  connecting.Since = line.QuietSince;
+  EXPECT_EQ(LineView(connecting).Text, QStringLiteral("Conectando a 10.0.0.5:4001 desde 18:00:00"));
+  EXPECT_EQ(LineView(connecting).Colour, StatusAmber);
   line.SilentHours = 8;
   history.Line(line);
   line.Port = TPortState::psClosed;  // disconnected: no longer watched, no line came

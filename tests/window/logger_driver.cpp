@@ -10,9 +10,11 @@
 #include <thread>
 
 #include "startup.h"
+#include "stopsignals.h"
 #include "storesettings.h"
 
 int main(int argc, char* argv[]) {
+  window::IgnoreBrokenPipe();
   QApplication application(argc, argv);
   if (argc != 2 && argc != 3) {
     std::fprintf(stderr, "usage: logger_driver JOURNAL [SETTINGS]\n");
