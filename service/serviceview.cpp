@@ -24,12 +24,14 @@ TServiceView::TServiceView(QString socketName, QObject* parent)
 }
 
 bool TServiceView::Reach(std::chrono::milliseconds limit) {
+  // No socket there (the usual stand-alone start): known at once, and no loop runs before the window.
+  FSocket.connectToServer(FName);
+  if (FSocket.state() == QLocalSocket::UnconnectedState) return false;
   // The loop runs: a service in this very thread (the tests) answers too.
   QEventLoop loop;
   QTimer::singleShot(limit, &loop, &QEventLoop::quit);
   connect(this, &TLogger::Changed, &loop, &QEventLoop::quit);
   connect(&FSocket, &QLocalSocket::errorOccurred, &loop, &QEventLoop::quit);
-  FSocket.connectToServer(FName);
   loop.exec();
   return FGreeted || !FRefusal.isEmpty();
 }
