@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -98,7 +99,7 @@ class LoggerProcessTest : public testing::Test {
       if (service) {
         for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
           environment.remove(QString::fromLatin1(display));
-        environment.insert(QStringLiteral("STATE_DIRECTORY"), Folder.path());
+        environment.insert(QStringLiteral("STATE_DIRECTORY"), QFileInfo(Journal()).absolutePath());
         environment.insert(QStringLiteral("LOGCHAMADAS_SERVICO"), Folder.filePath(QStringLiteral("service.sock")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Folder.path());
         environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), Folder.path());
