@@ -102,7 +102,7 @@ struct TIngestRig {
       : Host(engine, hosts.OdbcFolder()),
         JournalPath(hosts.Path(QStringLiteral("journal-%1.sqlite").arg(int(engine)))) {
     if (!Journal.Open(JournalPath)) Fail(Journal.LastError());
-    Worker = std::make_unique<window::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
+    Worker = std::make_unique<service::THostWorker>(Host.Settings(QStringLiteral("bench-ingest")), JournalPath,
                                                    [] { return QDateTime::currentDateTime(); });
     capture::TLinePort line = capture::MakeLinePort();
     line.Router->SetDevice(line.Port->DeviceName(), device.toStdString());
@@ -110,7 +110,7 @@ struct TIngestRig {
     Port->SetBaudRate(serial::TBaudRate::br256000);
     Cycle = std::make_unique<capture::TReceiveCycle>(*Port, *line.Watch, Journal, List, *Worker, Log,
                                                     [] { return QDateTime::currentDateTime(); });
-    window::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
+    service::FollowDeliveries(Worker->Worker(), List, *Cycle, Context);
     Port->AfterReceive = [this](serial::TSerialPort&, const std::string& data) {
       Cycle->SPAfterReceive(data);
     };
@@ -135,7 +135,7 @@ struct TIngestRig {
   calls::TCallListModel List;
   TCountingLog Log;
   QObject Context;
-  std::unique_ptr<window::THostWorker> Worker;
+  std::unique_ptr<service::THostWorker> Worker;
   std::unique_ptr<serial::TSerialPort> Port;
   std::unique_ptr<capture::TReceiveCycle> Cycle;
 };

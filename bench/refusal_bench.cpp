@@ -36,7 +36,7 @@ void BenchRefusals(const TBenchHosts& hosts, int calls, int seconds) {
   };
 
   std::printf("every insert refused, %d calls waiting, %d s:\n", calls, seconds);
-  window::THostWorker worker(host.Settings(QStringLiteral("bench-refusal")), journalPath,
+  service::THostWorker worker(host.Settings(QStringLiteral("bench-refusal")), journalPath,
                              [] { return QDateTime::currentDateTime(); });
   QElapsedTimer clock;
   clock.start();

@@ -17,10 +17,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "appfonts.h"
 #include "benchsupport.h"
 #include "hostdatabase.h"
 #include "journal.h"
+#include "offscreenmain.h"
 #include "receivecycle.h"
 #include "utcall.h"
 
@@ -116,17 +116,6 @@ void Run(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QTemporaryDir runtime;
-  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  window::InstallFontSubstitutes();
-  bench::PrintMachine();
-  try {
-    Run(ParseOptions(application.arguments().mid(1)));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "window_bench: %s\n", error.what());
-    return 1;
-  }
-  return 0;
+  return bench::OffScreenMain(argc, argv, "window_bench",
+                              [](const QStringList& args) { Run(ParseOptions(args)); });
 }

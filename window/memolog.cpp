@@ -4,7 +4,6 @@
 #include <QListView>
 
 #include "appfonts.h"
-#include "loglines.h"
 
 namespace window {
 
@@ -16,7 +15,8 @@ const QColor Lime(0, 255, 0);
 // item's text margins.
 QSize LineSize(const QFontMetrics& metrics) {
   constexpr int Margins = 8;
-  return {metrics.horizontalAdvance(QString(capture::LogLineWidth, QLatin1Char('0'))) + Margins, metrics.height()};
+  return {metrics.horizontalAdvance(QString(capture::LogLineWidth, QLatin1Char('0'))) + Margins,
+          metrics.height()};
 }
 
 QListView& Styled(QListView& memo) {
@@ -32,19 +32,12 @@ QListView& Styled(QListView& memo) {
 
 }  // namespace
 
-TMemoLog::TMemoLog(QListView& memo)
-    : FLines(new TLogLines(LineSize(Styled(memo).fontMetrics()), &memo)),
-      FScrollToEnd(memo, [&memo] { memo.scrollToBottom(); }) {
-  memo.setModel(FLines);
-}
-
-void TMemoLog::AppendLine(const QString& line) {
-  FLines->Append(line);
-  FScrollToEnd.Request();
-}
-
-void TMemoLog::Clear() {
-  FLines->Clear();
+TMemoLog::TMemoLog(QListView& memo, service::TLogLines& lines)
+    : FScrollToEnd(memo, [&memo] { memo.scrollToBottom(); }) {
+  lines.SetLineSize(LineSize(Styled(memo).fontMetrics()));
+  memo.setModel(&lines);
+  QObject::connect(&lines, &QAbstractItemModel::rowsInserted, &memo,
+                   [scroll = FScrollToEnd] { scroll.Request(); });
 }
 
 }  // namespace window

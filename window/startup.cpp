@@ -10,6 +10,8 @@
 #include "instancelock.h"
 #include "journal.h"
 #include "rowdetail.h"
+#include "serviceplace.h"
+#include "serviceview.h"
 #include "statehistory.h"
 #include "stopsignals.h"
 #include "storesettings.h"
@@ -52,7 +54,7 @@ QString DamagedJournalText(const QString& keptAs, const calls::TRecovery& recove
 
 int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const capture::TSiteSettings& line, const TStartupReport& report) {
-  TInstanceLock lock(journalPath);
+  service::TInstanceLock lock(journalPath);
   if (!lock.Take()) {
     report(lock.HeldElsewhere()
                ? QStringLiteral("O logchamadas já está em execução neste computador.")
@@ -76,9 +78,19 @@ int RunWindow(const calls::TStoreSettings& settings, const QString& journalPath,
   return QApplication::exec();
 }
 
+// The window as the view of the service that answers at its socket: no port, no journal of its own;
+// closing it leaves the service running.
+int RunView(std::unique_ptr<service::TServiceView> view) {
+  auto* fmtCall = new TfmtCall(std::move(view));
+  fmtCall->show();
+  OnStopSignal(*fmtCall, [fmtCall](const QString& signal) { fmtCall->EndOnRequest(signal); });
+  return QApplication::exec();
+}
+
 // The site's line, read before the journal is touched: a bad value stops the start, since the logger
 // would otherwise read a line nobody chose. Keys the program does not know are only noted.
-std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files, TStateHistory& history,
+std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& files,
+                                               service::TStateHistory& history,
                                                const TStartupReport& report) {
   const capture::TSiteSettingsRead read = capture::ReadSiteSettings(files);
   for (const QString& warning : read.Warnings) history.Note(warning);
@@ -94,8 +106,15 @@ std::optional<capture::TSiteSettings> SiteLine(const capture::TSettingsFiles& fi
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report) {
   calls::KeepRowDetailOutOfQtMessages();
-  TStateHistory history;
+  service::TStateHistory history;
   history.Note(QStringLiteral("início, versão %1").arg(QStringLiteral(LOGCHAMADAS_VERSION)));
+  auto view = std::make_unique<service::TServiceView>(service::ServiceSocketName());
+  if (view->Reach(ServiceAnswerLimit)) {
+    const int status = RunView(std::move(view));
+    history.Note(QStringLiteral("fim"));
+    return status;
+  }
+  view.reset();
   const std::optional<capture::TSiteSettings> line = SiteLine(options.LineFiles, history, report);
   const int status = line ? RunWindow(settings, journalPath, options, *line, report) : 1;
   history.Note(QStringLiteral("fim"));

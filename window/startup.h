@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 #include "sitesettings.h"
@@ -21,6 +22,9 @@ void ShowStartupError(const QString& text);
 // The journal's file in the user's application data folder.
 QString DefaultJournalPath();
 
+// How long a service at the socket may take to greet a starting window.
+inline constexpr std::chrono::milliseconds ServiceAnswerLimit{2000};
+
 struct TStartOptions {
   bool Connect = false;  // press "&Conectar" once the window is shown
   // The line's settings files (capture::SiteSettingsFiles() for this machine's); none: COM1 at
@@ -28,9 +32,10 @@ struct TStartOptions {
   capture::TSettingsFiles LineFiles;
 };
 
-// The exit status: the message loop's, or 1 when a line setting has a bad value, or the journal
-// cannot be opened or is held by another running logger (reported first). The host database need
-// not be reachable.
+// A service answering at its socket (service::ServiceSocketName()): the window is its view, with no port
+// and no journal of its own. Otherwise the exit status: the message loop's, or 1 when a line setting has a
+// bad value, or the journal cannot be opened or is held by another running logger (reported first). The host
+// database need not be reachable.
 int RunLogger(const calls::TStoreSettings& settings, const QString& journalPath, const TStartOptions& options,
               const TStartupReport& report = ShowStartupError);
 

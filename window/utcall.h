@@ -1,44 +1,31 @@
-// TfmtCall, the program's only window: the day's calls in the grid, the raw lines in the log
-// panel, and the buttons that connect and disconnect the port and close the program. It owns every
-// object of the system; its handlers only delegate to them.
+// TfmtCall, the program's only window: the day's calls in the grid, the raw lines in the log panel, the
+// status line, and the buttons that connect and disconnect the port and close the program. It shows a
+// logger: its own pipeline (the stand-alone logger) or a service's (the window is then its view); its
+// handlers only delegate to it.
 #pragma once
 
 #include <QWidget>
-#include <chrono>
 #include <functional>
 #include <memory>
 
 #include "sitesettings.h"
-#include "windowstate.h"
 
 namespace Ui {
 class TfmtCall;
 }
-namespace serial {
-class TLineRouter;
-class TSerialPort;
-}
-namespace capture {
-class TReceiveCycle;
-}
 namespace calls {
-class TCallListModel;
 class TJournal;
-struct THostStatus;
 struct TStoreSettings;
-}
-class QTimer;
+}  // namespace calls
+namespace service {
+class TLogger;
+class TPipeline;
+}  // namespace service
 
 namespace window {
 
 class TCallGridModel;
-class THostWorker;
 class TMemoLog;
-class TStateHistory;
-class TStatusLine;
-
-// Given to the database worker at most this long to finish its statement when the window closes.
-inline constexpr std::chrono::seconds ShutdownLimit{3};
 
 // Shows a modal error message over the window.
 using TErrorBox = std::function<void(QWidget& parent, const QString& text)>;
@@ -52,21 +39,23 @@ bool AskToCloseAnyway(QWidget& parent, const QString& text);
 class TfmtCall : public QWidget {
   Q_OBJECT
  public:
-  // Takes the journal already open (journalPath names its file, which the database worker opens
-  // too); the port is built here, on COM1 routed to the line that lineFiles set (none: COM1 itself at
-  // 9600 bit/s, 8N1), and the worker's thread started for the settings' database.
+  // The stand-alone logger: its own pipeline (service::TPipeline) over the journal already open.
   TfmtCall(std::unique_ptr<calls::TJournal> journal, const QString& journalPath,
            const calls::TStoreSettings& settings, TErrorBox errorBox = ShowErrorBox,
            TCloseQuestion closeQuestion = AskToCloseAnyway, capture::TSettingsFiles lineFiles = {},
            QWidget* parent = nullptr);
+  // Shows the logger given: a service's view (service::TServiceView) leaves the service running when
+  // the window closes.
+  TfmtCall(std::unique_ptr<service::TLogger> logger, TErrorBox errorBox = ShowErrorBox,
+           TCloseQuestion closeQuestion = AskToCloseAnyway, QWidget* parent = nullptr);
   ~TfmtCall() override;
 
  public slots:
   void FormShow();
   void bb08Click();
-  // The unattended start's connect: no box; a port that does not open is tried again every 2 s.
+  // The stand-alone logger's alone (a service's view does nothing): the unattended start's connect,
+  // the site's line as start-up read it from the files (each Conectar reads them again), a tick.
   void ConnectUnattended();
-  // The site's line as start-up read it from the files; each Conectar reads them again.
   void UseLine(const capture::TSiteSettings& line);
   // The system asks the program to end (signal names how): closed as at the end of a session, with
   // what the driver holds journaled and no box.
@@ -82,32 +71,14 @@ class TfmtCall : public QWidget {
 
  private:
   void ShowState();
-  void BindWorker();
-  void ShowStatus();
-  void ShowLine();
-  // Reads the line's settings files and puts them on the line; with a bad value, tells the operator
-  // and leaves the line as it was.
-  bool LoadLine();
   // False when lines the journal could not take would be lost and the operator chose to stay.
   bool MayClose();
-  // How many received lines wait in memory, and why.
-  QString UnwrittenText() const;
 
   std::unique_ptr<Ui::TfmtCall> ui;
-  std::unique_ptr<calls::TJournal> FJournal;
-  std::unique_ptr<calls::TCallListModel> FList;
-  std::unique_ptr<THostWorker> FHost;
-  std::unique_ptr<TStatusLine> FStatus;
-  std::unique_ptr<TStateHistory> FHistory;
-  std::unique_ptr<serial::TSerialPort> SP;
-  serial::TLineRouter* FRouter = nullptr;  // under SP, which owns it
-  capture::TSettingsFiles FLineFiles;
-  std::unique_ptr<TMemoLog> FLog;
-  std::unique_ptr<capture::TReceiveCycle> FCycle;
+  std::unique_ptr<service::TLogger> FLogger;
+  service::TPipeline* FPipeline;  // FLogger when the window runs its own, else null
   std::unique_ptr<TCallGridModel> FGridModel;
-  QTimer* Timer;
-  QTimer* ReadTimer;  // reads between ticks on a fast line
-  TWindowState FState;
+  std::unique_ptr<TMemoLog> FLog;
   TErrorBox FErrorBox;
   TCloseQuestion FCloseQuestion;
   bool FSessionEnding = false;  // the desktop session is ending: nobody to ask

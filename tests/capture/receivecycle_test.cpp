@@ -27,8 +27,8 @@ using namespace std::string_literals;
 using testsupport::CallLine;
 using testsupport::TEngine;
 using testsupport::TWatchedLine;
-using window::FollowDeliveries;
-using window::THostWorker;
+using service::FollowDeliveries;
+using service::THostWorker;
 
 const QDateTime Morning(QDate(2026, 12, 9), QTime(10, 20, 0));
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -82,22 +83,36 @@ class LoggerProcessTest : public testing::Test {
     Cluster.Start();
   }
 
-  // Its standard error forwarded, kept to read, or sent to a file; its line as the settings file says.
+  // Its standard error forwarded, kept to read, or sent to a file; its line as the settings file says. As a
+  // service: the program itself with --servico, as systemd starts it (its journal in STATE_DIRECTORY),
+  // with no display of any kind and no settings files but the test's.
   std::unique_ptr<QProcess> StartLogger(bool keepStandardError = false, const QString& lineSettings = {},
-                                        const QString& standardErrorFile = {}) {
+                                        const QString& standardErrorFile = {}, bool service = false) {
     auto logger = std::make_unique<QProcess>();
     logger->setProcessChannelMode(keepStandardError ? QProcess::ForwardedOutputChannel : QProcess::ForwardedChannels);
     if (!standardErrorFile.isEmpty()) logger->setStandardErrorFile(standardErrorFile);
-    logger->setProcessEnvironment([this, &lineSettings] {
+    logger->setProcessEnvironment([this, &lineSettings, service] {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Folder.path());
       // A line from the settings file alone: COM1's variable would win over it.
       if (!lineSettings.isEmpty()) environment.remove(QStringLiteral("LOGCHAMADAS_COM1"));
+      if (service) {
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+          environment.remove(QString::fromLatin1(display));
+        environment.insert(QStringLiteral("STATE_DIRECTORY"), QFileInfo(Journal()).absolutePath());
+        environment.insert(QStringLiteral("LOGCHAMADAS_SERVICO"), Folder.filePath(QStringLiteral("service.sock")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Folder.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), Folder.path());
+      }
       return environment;
     }());
     QStringList arguments{Journal()};
     if (!lineSettings.isEmpty()) arguments << lineSettings;
-    logger->start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), arguments);
+    if (service) {
+      logger->start(QStringLiteral(LOGCHAMADAS_PROGRAM), {QStringLiteral("--servico")});
+    } else {
+      logger->start(QStringLiteral(LOGCHAMADAS_LOGGER_DRIVER), arguments);
+    }
     EXPECT_TRUE(logger->waitForStarted());
     return logger;
   }
@@ -246,6 +261,29 @@ TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
   ASSERT_TRUE(logger->waitForFinished(15000));
   EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(JournalRows(0) + JournalRows(1), 4);
+}
+
+// The service, started with no display at all, reads and stores calls; SIGTERM 50 ms after a line
+// journals it before the service ends with status 0, and a second service on its journal is refused.
+TEST_F(LoggerProcessTest, ServiceWithoutADisplayStoresCallsAndLosesNoneToSigterm) {
+  auto service = StartLogger(true, {}, {}, true);
+  SendCalls(0, 2);
+  ASSERT_TRUE(WaitUntil([&] { return Stored() == 2; })) << Stored();
+  auto second = StartLogger(true, {}, {}, true);
+  ASSERT_TRUE(second->waitForFinished(15000));
+  EXPECT_EQ(second->exitCode(), 1);
+  EXPECT_TRUE(History(*second).contains(QStringLiteral("outro logchamadas já usa o diário")));
+  SendCalls(2, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  service->terminate();
+  ASSERT_TRUE(service->waitForFinished(15000));
+  EXPECT_EQ(service->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(service->exitCode(), 0);
+  EXPECT_EQ(JournalRows(0) + JournalRows(1), 3);
+  const QString history = History(*service);
+  EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
+              history.endsWith(QStringLiteral("logchamadas: fim\n")))
+      << history.toStdString();
 }
 #endif
 

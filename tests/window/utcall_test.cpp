@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QListView>
+#include <QLocalSocket>
 #include <QPainter>
 #include <QPointer>
 #include <QProcess>
@@ -30,6 +31,10 @@
 #include "hostdatabase.h"
 #include "instancelock.h"
 #include "journal.h"
+#include "pipeline.h"
+#include "serviceview.h"
+#include "statehistory.h"
+#include "viewserver.h"
 #include "journaldamage.h"
 #include "loglines.h"
 #include "memolog.h"
@@ -119,6 +124,12 @@ class TFmtCallRig {
     if (!QTest::qWaitForWindowActive(fmtCall)) throw std::runtime_error("the window never became active");
   }
   void Show() { Show(Db.Settings()); }
+  // The window as the view of a service.
+  void ShowView(std::unique_ptr<service::TLogger> logger) {
+    fmtCall = new TfmtCall(std::move(logger));
+    fmtCall->show();
+    if (!QTest::qWaitForWindowExposed(fmtCall)) throw std::runtime_error("the view never showed");
+  }
   // Presses the buttons named by the letters: C "&Conectar", D "&Desconectar".
   void Press(const QString& clicks) {
     for (const QChar click : clicks)
@@ -357,6 +368,81 @@ class TfmtCallTest : public QObject {
     QTRY_COMPARE(rig.Status().text(), QStringLiteral("Banco OK"));
   }
 
+  // The service's pipeline and a window as its view over the real socket: the view shows the state, the
+  // day's calls and the log on arrival and each change after; its Desconectar stops the service reading
+  // (the line waits in the port) until Conectar; a client sending garbage or another version is let go;
+  // closing the view leaves the service reading.
+  void ServiceAndItsView() {
+    TFmtCallRig rig;
+    const QString path = TFmtCallRig::Folder().filePath(QStringLiteral("service.sqlite"));
+    const QString socket = TFmtCallRig::Folder().filePath(QStringLiteral("service.sock"));
+    auto journal = std::make_unique<calls::TJournal>(QStringLiteral("journal-ui"));
+    QVERIFY(journal->Open(path));
+    service::TPipeline pipeline(std::move(journal), path, rig.Db.Settings(), {});
+    service::TStateHistory history;
+    service::TViewServer server(pipeline, history);
+    QVERIFY(server.Listen(socket));
+    pipeline.Start();
+    pipeline.ConnectUnattended();
+    int sent = 0;
+    const auto send = [&](const char* extension) {
+      const std::string line = CallLine(QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyhh:mm:ss")).toStdString(),
+                                        extension, "01133334444", "4321") + "\r\n";
+      if (!rig.Line.Send(line)) throw std::runtime_error("the line never reached the port");
+      ++sent;
+    };
+    send("2041");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 1, 10000);
+    rig.Line.Drained();
+
+    auto view = std::make_unique<service::TServiceView>(socket);
+    QVERIFY(view->Reach(std::chrono::seconds(2)));
+    rig.ShowView(std::move(view));
+    QTRY_COMPARE(rig.fmtCall->windowTitle(), Connected);
+    QTRY_COMPARE(rig.Grid().model()->rowCount(), 1);
+    QCOMPARE(rig.Cell(0, calls::ccRAMA), QStringLiteral("2041"));
+    const QAbstractItemModel& log = *rig.fmtCall->findChild<QListView*>(QStringLiteral("Memo1"))->model();
+    QCOMPARE(log.rowCount(), 1);
+    QCOMPARE(rig.LineStatus().text(), QStringLiteral("Linha OK"));
+    QCOMPARE(rig.LineStatus().toolTip(), pipeline.LineView().ToolTip);
+    QTRY_COMPARE(rig.Status().text(), pipeline.StatusView().Text);
+
+    send("2042");
+    QTRY_COMPARE(rig.Grid().model()->rowCount(), 2);
+    rig.Line.Drained();
+    QCOMPARE(log.rowCount(), 2);
+    QTRY_COMPARE(rig.Stored(), 2);
+    QTRY_COMPARE(rig.Grid().model()->data(rig.Grid().model()->index(1, 0), Qt::FontRole).value<QFont>().italic(), false);
+
+    QTest::keyClick(rig.fmtCall, Qt::Key_D, Qt::AltModifier);
+    QTRY_COMPARE(rig.fmtCall->windowTitle(), Disconnected);
+    QCOMPARE(pipeline.State().State(), service::TWindowState::TState::wsDisconnected);
+    send("2043");  // true only while the bytes wait unread at the port
+    QTest::qWait(1500);
+    QCOMPARE(rig.Stored(), 2);
+    QTest::keyClick(rig.fmtCall, Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(rig.fmtCall->windowTitle(), Connected);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 3, 10000);
+    rig.Line.Drained();
+
+    for (const QByteArray& first : {QByteArray("lixo\n"), QByteArray(R"({"tipo":"ola","versao":99})" "\n")}) {
+      QLocalSocket client;
+      client.connectToServer(socket);
+      QVERIFY(client.waitForConnected(2000));
+      client.write(first);
+      QByteArray received;
+      QTRY_VERIFY((received += client.readAll(), client.state() == QLocalSocket::UnconnectedState));
+      QCOMPARE(received.contains(R"("tipo":"erro")"), first.contains("versao"));
+    }
+
+    QTest::mouseClick(&rig.Button("bb12"), Qt::LeftButton);
+    QVERIFY(rig.Destroyed());
+    QCOMPARE(pipeline.State().State(), service::TWindowState::TState::wsConnected);
+    send("2044");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Stored(), 4, 10000);
+    QCOMPARE(sent, 4);
+  }
+
   // A host database without the call table gives no box: the status line says so, in the driver's words.
   void FormShowWithoutTheCallTable() {
     TFmtCallRig rig;
@@ -534,7 +620,7 @@ class TfmtCallTest : public QObject {
     QFile file(lockPath);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(left) == left.size());
     file.close();
-    TInstanceLock lock(TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite")));
+    service::TInstanceLock lock(TFmtCallRig::Folder().filePath(QStringLiteral("stale.sqlite")));
     QVERIFY(lock.Take());
   }
 
@@ -749,20 +835,21 @@ class TfmtCallTest : public QObject {
   void LogPanel() {
     QListView memo;
     memo.resize(426, 110);
-    TMemoLog log(memo);
+    service::TLogLines log;
+    TMemoLog panel(memo, log);
     memo.show();
     const QAbstractItemModel& lines = *memo.model();
     const QString call = QString::fromStdString(
         CallLine("05/03/2409:30:15", "2041", "01133334444", "4321", "07", "00:02:15").substr(0, 76));
-    for (int i = 0; i < MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
-    QCOMPARE(lines.rowCount(), MaxLogLines);
+    for (int i = 0; i < service::MaxLogLines; ++i) log.AppendLine(i == 1 ? call : QString::number(i));
+    QCOMPARE(lines.rowCount(), service::MaxLogLines);
     QCOMPARE(lines.index(1, 0).data().toString(), call);
     const int textMargins = 2 * (memo.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &memo) + 1);
     QVERIFY(memo.visualRect(lines.index(1, 0)).width() >= memo.fontMetrics().horizontalAdvance(call) + textMargins);
 
     log.AppendLine(QStringLiteral("Última linha"));
-    QCOMPARE(lines.rowCount(), MaxLogLines - MaxLogLines / 10 + 1);
-    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(MaxLogLines / 10));
+    QCOMPARE(lines.rowCount(), service::MaxLogLines - service::MaxLogLines / 10 + 1);
+    QCOMPARE(lines.index(0, 0).data().toString(), QString::number(service::MaxLogLines / 10));
     QCOMPARE(lines.index(lines.rowCount() - 1, 0).data().toString(), QStringLiteral("Última linha"));
     QVERIFY(memo.verticalScrollBar()->value() < memo.verticalScrollBar()->maximum());
     QTRY_COMPARE(memo.verticalScrollBar()->value(), memo.verticalScrollBar()->maximum());

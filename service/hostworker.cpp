@@ -1,6 +1,6 @@
 #include "hostworker.h"
 
-namespace window {
+namespace service {
 
 THostWorker::THostWorker(const calls::TStoreSettings& settings, const QString& journalPath, calls::TClock clock)
     : FWorker(new calls::TStoreWorker(settings, journalPath, std::move(clock))) {
@@ -46,4 +46,4 @@ void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, 
   });
 }
 
-}  // namespace window
+}  // namespace service

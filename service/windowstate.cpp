@@ -1,6 +1,6 @@
 #include "windowstate.h"
 
-namespace window {
+namespace service {
 
 QString TWindowState::Caption() const {
   switch (FState) {
@@ -15,4 +15,4 @@ QString TWindowState::Caption() const {
   return QStringLiteral("Log de chamadas");
 }
 
-}  // namespace window
+}  // namespace service

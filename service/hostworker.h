@@ -9,7 +9,7 @@
 #include "receivecycle.h"
 #include "storeworker.h"
 
-namespace window {
+namespace service {
 
 class THostWorker : public capture::THostRequests {
  public:
@@ -42,4 +42,4 @@ class THostWorker : public capture::THostRequests {
 void FollowDeliveries(calls::TStoreWorker& worker, calls::TCallListModel& list, const capture::TReceiveCycle& cycle,
                       QObject& context);
 
-}  // namespace window
+}  // namespace service

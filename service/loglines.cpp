@@ -1,8 +1,6 @@
 #include "loglines.h"
 
-namespace window {
-
-TLogLines::TLogLines(QSize lineSize, QObject* parent) : QAbstractListModel(parent), FLineSize(lineSize) {}
+namespace service {
 
 int TLogLines::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(FEnds.size());
@@ -23,7 +21,7 @@ QVariant TLogLines::data(const QModelIndex& index, int role) const {
   }
 }
 
-void TLogLines::Append(const QString& line) {
+void TLogLines::AppendLine(const QString& line) {
   if (rowCount() >= MaxLogLines) DropOldest(MaxLogLines / 10);
   const int row = rowCount();
   beginInsertRows({}, row, row);
@@ -49,4 +47,4 @@ void TLogLines::DropOldest(int count) {
   endRemoveRows();
 }
 
-}  // namespace window
+}  // namespace service

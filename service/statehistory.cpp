@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <cstdio>
 
-namespace window {
+namespace service {
 
 void WriteToStandardError(const QString& line) {
   std::fprintf(stderr, "%s\n", qUtf8Printable(line));
@@ -116,4 +116,4 @@ void TStateHistory::NoAnswer(const QDateTime& since) {
   FNoAnswerSince = since;
 }
 
-}  // namespace window
+}  // namespace service

@@ -5,11 +5,14 @@
 
 #include <QString>
 
-namespace window {
+namespace service {
 
 class TWindowState {
  public:
   enum class TState { wsStarted, wsConnected, wsDisconnected };
+
+  explicit TWindowState(TState state = TState::wsStarted) : FState(state) {}
+  TState State() const { return FState; }
 
   QString Caption() const;
   bool ConnectEnabled() const { return FState != TState::wsConnected; }
@@ -21,7 +24,7 @@ class TWindowState {
   void PortClosed() { FState = TState::wsDisconnected; }
 
  private:
-  TState FState = TState::wsStarted;
+  TState FState;
 };
 
-}  // namespace window
+}  // namespace service

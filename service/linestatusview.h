@@ -5,11 +5,11 @@
 #include "linestatus.h"
 #include "statusline.h"
 
-namespace window {
+namespace service {
 
 TStatusView LineView(const capture::TLineStatus& line);
 
 // "dd/MM/yyyy HH:mm:ss", as the status line writes times.
 QString StatusTime(const QDateTime& when);
 
-}  // namespace window
+}  // namespace service

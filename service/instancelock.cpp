@@ -5,7 +5,7 @@
 
 #include "privatefolder.h"
 
-namespace window {
+namespace service {
 
 TInstanceLock::TInstanceLock(const QString& journalPath) : FLock(journalPath + QStringLiteral(".lock")) {
   // The journal's folder, made private before anything is written in it; the journal tightens the lock
@@ -32,4 +32,4 @@ bool TInstanceLock::Take() {
   return false;
 }
 
-}  // namespace window
+}  // namespace service

@@ -5,7 +5,7 @@
 #include <QLockFile>
 #include <QString>
 
-namespace window {
+namespace service {
 
 class TInstanceLock {
  public:
@@ -20,4 +20,4 @@ class TInstanceLock {
   bool FHeldElsewhere = false;
 };
 
-}  // namespace window
+}  // namespace service

@@ -5,7 +5,7 @@
 #include "comm_tcp.h"
 #include "statuscolours.h"
 
-namespace window {
+namespace service {
 
 namespace {
 
@@ -89,4 +89,4 @@ TStatusView LineView(const capture::TLineStatus& line) {
   return view;
 }
 
-}  // namespace window
+}  // namespace service

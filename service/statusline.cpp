@@ -4,7 +4,7 @@
 
 #include "statuscolours.h"
 
-namespace window {
+namespace service {
 
 namespace {
 
@@ -80,4 +80,4 @@ TStatusView TStatusLine::View() const {
   return {QStringLiteral("Banco OK"), {}, QStringLiteral("Todas as chamadas estão no banco de dados.")};
 }
 
-}  // namespace window
+}  // namespace service

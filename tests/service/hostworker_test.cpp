@@ -15,7 +15,7 @@
 #include "journal.h"
 #include "statusline.h"
 
-namespace window {
+namespace service {
 namespace {
 
 using testsupport::TEngine;
@@ -222,4 +222,4 @@ TEST(HostWorker, AServerRefusingEveryCallIsAskedTwiceABackoffStep) {
 }
 
 }  // namespace
-}  // namespace window
+}  // namespace service

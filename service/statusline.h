@@ -7,7 +7,7 @@
 
 #include "storeworker.h"
 
-namespace window {
+namespace service {
 
 struct TStatusView {
   QString Text;
@@ -38,4 +38,4 @@ class TStatusLine {
   QDateTime FNoAnswerSince;  // valid while a statement has waited longer than NoAnswerSeconds
 };
 
-}  // namespace window
+}  // namespace service

@@ -11,7 +11,7 @@
 #include "linestatus.h"
 #include "storeworker.h"
 
-namespace window {
+namespace service {
 
 // Writes one finished line.
 using THistoryWriter = std::function<void(const QString& line)>;
@@ -51,4 +51,4 @@ class TStateHistory {
   QDateTime FNoAnswerSince;
 };
 
-}  // namespace window
+}  // namespace service

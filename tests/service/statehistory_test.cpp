@@ -8,7 +8,7 @@
 #include "linestatusview.h"
 #include "statuscolours.h"
 
-namespace window {
+namespace service {
 namespace {
 
 using capture::TPortState;
@@ -148,4 +148,4 @@ TEST(StateHistory, SilenceOnTheStatusLineAndInTheHistory) {
 }
 
 }  // namespace
-}  // namespace window
+}  // namespace service

@@ -3,9 +3,9 @@
 
 #include <QColor>
 
-namespace window {
+namespace service {
 
 inline const QColor StatusAmber(176, 104, 0);
 inline const QColor StatusRed(192, 0, 0);
 
-}  // namespace window
+}  // namespace service
