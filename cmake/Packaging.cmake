@@ -121,6 +121,12 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION ${share_dir}/sql)
 install(FILES ${packaging_out}/logchamadas.1.gz ${packaging_out}/logchamadas-exchangesim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/copyright ${changelog}.gz DESTINATION ${doc_dir})
+# The service, installed disabled, where Debian 12 keeps the units of its packages; its user and group
+# come from the maintainer scripts.
+install(FILES ${packaging_dir}/logchamadas.service DESTINATION /lib/systemd/system)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${packaging_dir}/debian/postinst ${packaging_dir}/debian/prerm ${packaging_dir}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME logchamadas)
@@ -136,7 +142,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Plugins Qt loads at run time, which dpkg-shlibdeps cannot see: ODBC for the host database, SQLite
 # for the local journal.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc, libqt6sql6-sqlite")
+# adduser makes the service's user in the postinst.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc, libqt6sql6-sqlite, adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc | odbc-postgresql | libsqliteodbc")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "telephone exchange call logger")
 # CPack puts the summary above this as the synopsis line.
@@ -147,5 +154,6 @@ database through the ODBC data source alQuivarProd, and shows the day's
 calls in a window. A settings dialog chooses and tests the line. It comes
 with an autostart entry that starts it connected at log-in and with
 logchamadas-exchangesim, a simulator of the exchange's output for checking
-the serial wiring.")
+the serial wiring. A systemd service, installed disabled, captures from
+boot with nobody logged in; the window then shows what it captures.")
 include(CPack)
