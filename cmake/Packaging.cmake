@@ -17,7 +17,8 @@ set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 # Windows: a setup program made with CPack's NSIS generator (Debian's makensis):
 #   cmake --build --preset mingw --target package   ->   build/mingw/logchamadas-<version>-win64.exe
 # It installs for every user into Program Files, adds the Start-menu entry, offers the Startup-folder
-# shortcut, and its uninstaller removes what it installed only: the journal in %LOCALAPPDATA% stays.
+# shortcut and the service, and its uninstaller removes what it installed only: the journals in
+# %LOCALAPPDATA% and the service's in %ProgramData% stay. The installed programs are stripped.
 if(WIN32)
   install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION sql COMPONENT programa)
@@ -46,7 +47,11 @@ if(WIN32)
   set(CPACK_NSIS_CREATE_ICONS_EXTRA
     "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'
   CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Configurar log de chamadas.lnk' '$INSTDIR\\\\logchamadas.exe' '--configurar'")
-  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'")
+  # The service (packaging/windows/service-section.nsh) is stopped before its program is replaced and
+  # registered once the files are in place.
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "Call LogchamadasServiceBeforeFiles")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'
+  Call LogchamadasServiceAfterFiles")
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'
   Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Configurar log de chamadas.lnk'")
   # The Startup shortcut is a section of its own, so it shows as a choice beside the components. The
@@ -57,8 +62,10 @@ if(WIN32)
   set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "Target amd64-unicode
 !define MUI_ICON '${program_ico}'
 !define MUI_UNICON '${program_ico}'
-!include '${packaging_dir}/windows/startup-section.nsh'")
-  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
+!include '${packaging_dir}/windows/startup-section.nsh'
+!include '${packaging_dir}/windows/service-section.nsh'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.LogchamadasServiceRemove
+  Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
   set(CPACK_COMPONENTS_ALL programa simulador)
   include(CPack)
   cpack_add_component(programa DISPLAY_NAME "Log de chamadas" REQUIRED
