@@ -17,7 +17,8 @@ set(packaging_dir ${CMAKE_SOURCE_DIR}/packaging)
 # Windows: a setup program made with CPack's NSIS generator (Debian's makensis):
 #   cmake --build --preset mingw --target package   ->   build/mingw/logchamadas-<version>-win64.exe
 # It installs for every user into Program Files, adds the Start-menu entry, offers the Startup-folder
-# shortcut, and its uninstaller removes what it installed only: the journal in %LOCALAPPDATA% stays.
+# shortcut and the service, and its uninstaller removes what it installed only: the journals in
+# %LOCALAPPDATA% and the service's in %ProgramData% stay. The installed programs are stripped.
 if(WIN32)
   install(TARGETS logchamadas RUNTIME DESTINATION . COMPONENT programa)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION sql COMPONENT programa)
@@ -46,7 +47,11 @@ if(WIN32)
   set(CPACK_NSIS_CREATE_ICONS_EXTRA
     "CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Desinstalar.lnk' '$INSTDIR\\\\Uninstall.exe'
   CreateShortCut '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Configurar log de chamadas.lnk' '$INSTDIR\\\\logchamadas.exe' '--configurar'")
-  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'")
+  # The service (packaging/windows/service-section.nsh) is stopped before its program is replaced and
+  # registered once the files are in place.
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "Call LogchamadasServiceBeforeFiles")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Delete '$SMPROGRAMS\\\\$STARTMENU_FOLDER\\\\Uninstall.lnk'
+  Call LogchamadasServiceAfterFiles")
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Desinstalar.lnk'
   Delete '$SMPROGRAMS\\\\$MUI_TEMP\\\\Configurar log de chamadas.lnk'")
   # The Startup shortcut is a section of its own, so it shows as a choice beside the components. The
@@ -57,8 +62,10 @@ if(WIN32)
   set(CPACK_NSIS_INSTALLER_MUI_ICON_CODE "Target amd64-unicode
 !define MUI_ICON '${program_ico}'
 !define MUI_UNICON '${program_ico}'
-!include '${packaging_dir}/windows/startup-section.nsh'")
-  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
+!include '${packaging_dir}/windows/startup-section.nsh'
+!include '${packaging_dir}/windows/service-section.nsh'")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.LogchamadasServiceRemove
+  Delete '$SMSTARTUP\\\\Log de chamadas.lnk'")
   set(CPACK_COMPONENTS_ALL programa simulador)
   include(CPack)
   cpack_add_component(programa DISPLAY_NAME "Log de chamadas" REQUIRED
@@ -121,6 +128,12 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/host/sql/ DESTINATION ${share_dir}/sql)
 install(FILES ${packaging_out}/logchamadas.1.gz ${packaging_out}/logchamadas-exchangesim.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/copyright ${changelog}.gz DESTINATION ${doc_dir})
+# The service, installed disabled, where Debian 12 keeps the units of its packages; its user and group
+# come from the maintainer scripts.
+install(FILES ${packaging_dir}/logchamadas.service DESTINATION /lib/systemd/system)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${packaging_dir}/debian/postinst ${packaging_dir}/debian/prerm ${packaging_dir}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME logchamadas)
@@ -136,7 +149,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Plugins Qt loads at run time, which dpkg-shlibdeps cannot see: ODBC for the host database, SQLite
 # for the local journal.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc, libqt6sql6-sqlite")
+# adduser makes the service's user in the postinst.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, libqt6sql6-odbc, libqt6sql6-sqlite, adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc | odbc-postgresql | libsqliteodbc")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "telephone exchange call logger")
 # CPack puts the summary above this as the synopsis line.
@@ -147,5 +161,6 @@ database through the ODBC data source alQuivarProd, and shows the day's
 calls in a window. A settings dialog chooses and tests the line. It comes
 with an autostart entry that starts it connected at log-in and with
 logchamadas-exchangesim, a simulator of the exchange's output for checking
-the serial wiring.")
+the serial wiring. A systemd service, installed disabled, captures from
+boot with nobody logged in; the window then shows what it captures.")
 include(CPack)

@@ -18,6 +18,12 @@ namespace service {
 namespace {
 
 int Serve(const TServiceOptions& options, const capture::TSiteSettings& line, TStateHistory& history) {
+  // Windows gives no place when the program data folder cannot be closed to other users (said on
+  // standard error): no journal open to every user.
+  if (options.JournalPath.isEmpty()) {
+    history.Note(QStringLiteral("não há pasta reservada ao serviço para o diário de chamadas"));
+    return 1;
+  }
   TInstanceLock lock(options.JournalPath);
   if (!lock.Take()) {
     history.Note(

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "appfonts.h"
+#include "servicemanager.h"
 #include "servicerun.h"
 #include "settingsdialog.h"
 #include "sitesettings.h"
@@ -29,7 +30,7 @@ int main(int argc, char* argv[]) {
   if (argc == 2 && std::strcmp(argv[1], ServiceSwitch) == 0) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("logchamadas"));
-    return service::RunService(service::DefaultServiceOptions());
+    return service::RunUnderServiceManager([] { return service::RunService(service::DefaultServiceOptions()); });
   }
   QApplication application(argc, argv);
   // Names the per-user data folder that holds the journal.
