@@ -134,6 +134,25 @@ class LoggerProcessTest : public testing::Test {
     // Windows writes its line ends as CR LF.
     return QString::fromUtf8(logger.readAllStandardError()).remove(QLatin1Char('\r'));
   }
+#ifndef _WIN32
+  // SIGTERM 50 ms after call `call` was written (a pseudo-terminal hands bytes to its reader a moment
+  // later): the logger ends with status 0 and every call so far journaled; its history, when it can
+  // still be read, says who asked.
+  void TerminateAfterCall(QProcess& logger, int call, bool historyRead = true) {
+    SendCalls(call, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    logger.terminate();
+    ASSERT_TRUE(logger.waitForFinished(15000));
+    EXPECT_EQ(logger.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(logger.exitCode(), 0);
+    EXPECT_EQ(JournalRows(0) + JournalRows(1), call + 1);
+    if (!historyRead) return;
+    const QString history = History(logger);
+    EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
+                history.endsWith(QStringLiteral("logchamadas: fim\n")))
+        << history.toStdString();
+  }
+#endif
   // Rows of the journal in the given state (0 waiting, 1 delivered), read as any other program would.
   int JournalRows(int state, const QString& condition = QStringLiteral("1 = 1")) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
@@ -234,18 +253,7 @@ TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
     const QFileInfo file(QFileInfo(Journal()).dir().filePath(QLatin1String(name)));
     EXPECT_TRUE(file.exists() && (file.permissions() & 0x77) == 0) << name;
   }
-  SendCalls(1, 1);
-  // A pseudo-terminal hands written bytes to its reader a moment later: 50 ms, as a line just ended.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  logger->terminate();
-  ASSERT_TRUE(logger->waitForFinished(15000));
-  EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(logger->exitCode(), 0);
-  EXPECT_EQ(JournalRows(0) + JournalRows(1), 2);
-  const QString history = History(*logger);
-  EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
-              history.endsWith(QStringLiteral("logchamadas: fim\n")))
-      << history.toStdString();
+  TerminateAfterCall(*logger, 1);
 
   // The same 50 ms after a line, standard error's reader gone (`logchamadas 2>&1 | tee log`, tee ended).
   const QByteArray pipe = QFile::encodeName(Folder.filePath(QStringLiteral("stderr")));
@@ -255,12 +263,7 @@ TEST_F(LoggerProcessTest, EndedBySigtermJournalsWhatTheLineHolds) {
   SendCalls(2, 1);
   ASSERT_TRUE(WaitUntil([&] { return Stored() == 3; }));
   ::close(reader);
-  SendCalls(3, 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  logger->terminate();
-  ASSERT_TRUE(logger->waitForFinished(15000));
-  EXPECT_EQ(logger->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(JournalRows(0) + JournalRows(1), 4);
+  TerminateAfterCall(*logger, 3, false);
 }
 
 // The service, started with no display at all, reads and stores calls; SIGTERM 50 ms after a line
@@ -273,17 +276,7 @@ TEST_F(LoggerProcessTest, ServiceWithoutADisplayStoresCallsAndLosesNoneToSigterm
   ASSERT_TRUE(second->waitForFinished(15000));
   EXPECT_EQ(second->exitCode(), 1);
   EXPECT_TRUE(History(*second).contains(QStringLiteral("outro logchamadas já usa o diário")));
-  SendCalls(2, 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  service->terminate();
-  ASSERT_TRUE(service->waitForFinished(15000));
-  EXPECT_EQ(service->exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(service->exitCode(), 0);
-  EXPECT_EQ(JournalRows(0) + JournalRows(1), 3);
-  const QString history = History(*service);
-  EXPECT_TRUE(history.contains(QStringLiteral("logchamadas: fim pedido pelo sistema (SIGTERM)\n")) &&
-              history.endsWith(QStringLiteral("logchamadas: fim\n")))
-      << history.toStdString();
+  TerminateAfterCall(*service, 2);
 }
 #endif
 
